@@ -1,0 +1,14 @@
+#pragma once
+
+// The short tones of the client (the watch tick's "still busy" beep, the quit beep).
+class Beeper {
+public:
+    virtual ~Beeper() = default;
+    virtual void beep(int frequencyHz, int durationMs) = 0;
+};
+
+// Desktops give us one system bell without pitch or length; Windows plays the real tone.
+class SystemBeeper final : public Beeper {
+public:
+    void beep(int frequencyHz, int durationMs) override;
+};

@@ -1,0 +1,58 @@
+#include "InstanceGuard.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+namespace {
+
+QString lockFolder() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir;
+}
+
+} // namespace
+
+QString InstanceGuard::nameFor(const QString& commandLineText) {
+    const QByteArray id = (QStringLiteral("TorvanelClient") + commandLineText).toUtf8();
+    return QStringLiteral("TorvanelClient-") +
+           QString::fromLatin1(QCryptographicHash::hash(id, QCryptographicHash::Sha256).toHex());
+}
+
+InstanceGuard::InstanceGuard(const QString& commandLineText, QObject* parent)
+    : QObject(parent), m_name(nameFor(commandLineText)) {
+    connect(&m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* peer = m_server.nextPendingConnection()) {
+            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+            emit activationRequested();
+            peer->disconnectFromServer();
+        }
+    });
+}
+
+InstanceGuard::~InstanceGuard() = default;
+
+bool InstanceGuard::tryAcquire() {
+    auto lock = std::make_unique<QLockFile>(lockFolder() + QLatin1Char('/') + m_name + ".lock");
+    // A lock left by a crashed instance is recognised by its dead process id, not by age.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return false;
+    m_lock = std::move(lock);
+    // A socket file left behind by a crash would make listen() fail; we own the name now.
+    QLocalServer::removeServer(m_name);
+    m_server.listen(m_name);
+    return true;
+}
+
+bool InstanceGuard::askRunningToActivate(int timeoutMs) const {
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.disconnectFromServer();
+    return true;
+}

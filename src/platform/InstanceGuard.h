@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+// One running client per command-line text. The guard is a lock file in the user's runtime
+// folder; its name comes from a hash of "TorvanelClient" + text, so a text of any length or
+// content (slashes, blanks, umlauts) makes a valid, distinct name. Texts are compared
+// exactly: "a" and "A", or "A" and "A " are different instances.
+//
+// The running instance also listens on a local socket of the same name, so that a refused
+// start can ask it to come to the front.
+class InstanceGuard : public QObject {
+    Q_OBJECT
+public:
+    explicit InstanceGuard(const QString& commandLineText, QObject* parent = nullptr);
+    ~InstanceGuard() override;
+
+    // True when this process is now the instance for the text. Holds until destruction.
+    bool tryAcquire();
+    // Asks the instance that holds the text to come to the front; false if none answered.
+    bool askRunningToActivate(int timeoutMs = 1000) const;
+
+    QString name() const { return m_name; }
+    static QString nameFor(const QString& commandLineText);
+
+signals:
+    // Another start with the same text was refused and would like to see us.
+    void activationRequested();
+
+private:
+    QString m_name;
+    std::unique_ptr<QLockFile> m_lock;
+    QLocalServer m_server;
+};

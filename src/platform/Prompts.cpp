@@ -1,0 +1,41 @@
+#include "Prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon iconFor(unsigned flags) {
+    switch (flags & 0xF0) {
+    case mb::IconHand:
+        return QMessageBox::Critical;
+    case mb::IconQuestion:
+        return QMessageBox::Question;
+    case mb::IconExclamation:
+        return QMessageBox::Warning;
+    case 0x40:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+} // namespace
+
+int MessageBoxPrompts::ask(const QString& text, const QString& caption, unsigned flags) {
+    QMessageBox box(iconFor(flags), caption, text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    // Texts carry server data (alarm numbers, busy lists); nothing in them is markup.
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* ok = box.addButton(QMessageBox::Ok);
+    QPushButton* cancel = nullptr;
+    if ((flags & 0xF) == mb::OkCancel) {
+        cancel = box.addButton(QMessageBox::Cancel);
+        box.setEscapeButton(cancel);
+    } else {
+        box.setEscapeButton(ok);
+    }
+    box.setDefaultButton(cancel && (flags & mb::DefButton2) ? cancel : ok);
+    box.exec();
+    return box.clickedButton() == ok ? mb::IdOk : mb::IdCancel;
+}
