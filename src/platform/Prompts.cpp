@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -27,6 +28,13 @@ int MessageBoxPrompts::ask(const QString& text, const QString& caption, unsigned
                     QApplication::activeWindow());
     // Texts carry server data (alarm numbers, busy lists); nothing in them is markup.
     box.setTextFormat(Qt::PlainText);
+    // A runaway text from the server must not push the buttons off the screen; the whole
+    // text stays one click away.
+    constexpr int kShown = 400;
+    if (text.size() > kShown) {
+        box.setText(text.left(kShown) + QStringLiteral(" …"));
+        box.setDetailedText(text);
+    }
     QPushButton* ok = box.addButton(QMessageBox::Ok);
     QPushButton* cancel = nullptr;
     if ((flags & 0xF) == mb::OkCancel) {

@@ -40,10 +40,15 @@ std::optional<int> SettingsUserStore::readInt(const QString& key, const QString&
 }
 
 std::optional<QString> SettingsUserStore::readString(const QString& key, const QString& name) {
-    const auto v = read(key, name);
-    if (!v || v->typeId() != QMetaType::QString)
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TorvanelClient"));
+    if (s.status() != QSettings::NoError)
         return std::nullopt;
-    return v->toString();
+    const QVariant v = s.value(path(key, name));
+    if (!v.isValid())
+        return QString();
+    if (v.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return v.toString();
 }
 
 bool SettingsUserStore::writeInt(const QString& key, const QString& name, int value) {

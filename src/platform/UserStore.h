@@ -10,8 +10,9 @@
 class UserStore {
 public:
     virtual ~UserStore() = default;
-    // Empty when the value is absent or not of the asked type.
+    // Empty when the value is absent or not a number.
     virtual std::optional<int> readInt(const QString& key, const QString& name) = 0;
+    // An absent text reads as the empty text; a value of another type is a failure.
     virtual std::optional<QString> readString(const QString& key, const QString& name) = 0;
     // False when the store refused the write.
     virtual bool writeInt(const QString& key, const QString& name, int value) = 0;

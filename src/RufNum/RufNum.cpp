@@ -1,0 +1,237 @@
+#include "RufNum.h"
+
+#include "app/TorvanelApplication.h"
+#include "platform/Beeper.h"
+#include "platform/Prompts.h"
+#include "table/NummernModel.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTableView>
+#include <QVBoxLayout>
+
+// The resources live in this static library; the linker would drop them unasked.
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+
+constexpr int kPanelHeight = 40;
+constexpr int kHeadlineHeight = 24;
+constexpr int kRowHeight = 17;
+// Label column first, then number, alarm, emergency, charges, remark.
+constexpr int kColumnWidths[] = {64, 85, 130, 118, 68, 288};
+
+QFont formFont() {
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPointSize(8);
+    return f;
+}
+
+QLabel* placedLabel(QWidget* parent, int x, int y) {
+    auto* l = new QLabel(parent);
+    l->move(x, y);
+    l->setTextFormat(Qt::PlainText);
+    return l;
+}
+
+} // namespace
+
+TNummernForm::TNummernForm(const QString& commandLineText, Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_commandLineText(commandLineText), m_services(services) {
+    initResources();
+    buildComponents();
+    // The members start empty (their declarations); the table list and the tray picture next.
+    TableLines.clear();
+    TrayIcon.addFile(QStringLiteral(":/MAINICON"));
+    TrayIcon.addFile(QStringLiteral(":/MAINICON16"));
+    IniFileName = QStringLiteral("TorvanelClient.ini");
+    setWindowTitle(m_commandLineText.isEmpty()
+                       ? QStringLiteral("TorvanelClient")
+                       : QStringLiteral("TorvanelClient  ") + m_commandLineText);
+    setWindowIcon(TrayIcon);
+    // Without stored settings the window stands at the top left corner, 600 wide; the height
+    // of 135 is raised to the window's minimum.
+    move(0, 0);
+    resize(600, 135);
+    Connected = false;
+    OpenConnection();
+    WatchCount = 4;
+    WatchBusy = false;
+}
+
+TNummernForm::~TNummernForm() = default;
+
+void TNummernForm::buildComponents() {
+    setFont(formFont());
+    setMinimumSize(600, 200);
+    setMaximumSize(800, 800);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    NummernText = new QLabel(QStringLiteral("Rufnummern Zuordnen"), this);
+    NummernText->setObjectName(QStringLiteral("NummernText"));
+    NummernText->setAlignment(Qt::AlignCenter);
+    NummernText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    NummernText->setFixedHeight(kHeadlineHeight);
+    QFont headline = font();
+    headline.setPixelSize(16);
+    NummernText->setFont(headline);
+    NummernText->setStyleSheet(QStringLiteral("color: blue;"));
+
+    GridModel = new NummernModel(this);
+    NummernGrid = new QTableView(this);
+    NummernGrid->setObjectName(QStringLiteral("NummernGrid"));
+    NummernGrid->setModel(GridModel);
+    NummernGrid->setCornerButtonEnabled(false);
+    NummernGrid->setWordWrap(false);
+    NummernGrid->setTextElideMode(Qt::ElideNone);
+    NummernGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    NummernGrid->horizontalHeader()->setSectionsClickable(false);
+    NummernGrid->horizontalHeader()->setHighlightSections(false);
+    NummernGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    NummernGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    NummernGrid->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    NummernGrid->verticalHeader()->setFixedWidth(kColumnWidths[0]);
+    NummernGrid->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    NummernGrid->verticalHeader()->setHighlightSections(false);
+    NummernGrid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    NummernGrid->horizontalHeader()->setFixedHeight(kRowHeight + 2);
+    for (int c = 0; c < table::FieldCount; ++c)
+        NummernGrid->setColumnWidth(c, kColumnWidths[c + 1]);
+    NummernGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    NummernGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(kPanelHeight);
+    // Drawn in this order, so the logo covers what it overlaps of the alarm text.
+    Label1 = placedLabel(Panel1, 424, 8);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont alarm = font();
+    alarm.setPixelSize(16);
+    alarm.setBold(true);
+    Label1->setFont(alarm);
+    Label1->setStyleSheet(QStringLiteral("color: red;"));
+    Label2 = placedLabel(Panel1, 16, 16);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Image1 = new QLabel(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(383, 2, 156, 25);
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/logo.bmp")));
+    Button1 = new QPushButton(QStringLiteral("Speichern"), Panel1);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(221, 2, 130, 25);
+
+    layout->addWidget(NummernText);
+    layout->addWidget(NummernGrid, 1);
+    layout->addWidget(Panel1);
+    setTabOrder(NummernGrid, Button1);
+
+    PopupMenu1 = new QMenu(this);
+    B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
+
+    connect(Button1, &QPushButton::clicked, this, &TNummernForm::Button1Click);
+    connect(B1, &QAction::triggered, this, &TNummernForm::B1Click);
+
+    Timer1.setInterval(kWatchInterval);
+    connect(&Timer1, &QTimer::timeout, this, &TNummernForm::Timer1Timer);
+    Timer1.start();
+    Timer2.setInterval(kTableRequestInterval);
+    connect(&Timer2, &QTimer::timeout, this, &TNummernForm::Timer2Timer);
+
+    wireSocket();
+}
+
+void TNummernForm::setCaption(QLabel* label, const QString& text) {
+    // The status labels size themselves to their text, as a label on a panel should.
+    label->setText(text);
+    label->adjustSize();
+}
+
+void TNummernForm::FormCreate() {
+    if (auto* app = qobject_cast<TorvanelApplication*>(QCoreApplication::instance()))
+        app->setExceptionHandler([this](const QString& message) { AppException(message); });
+}
+
+QColor TNummernForm::gridColor() const {
+    return NummernGrid->palette().color(QPalette::Base);
+}
+
+void TNummernForm::setGridColor(const QColor& color) {
+    QPalette p = NummernGrid->palette();
+    p.setColor(QPalette::Base, color);
+    NummernGrid->setPalette(p);
+}
+
+void TNummernForm::closeEvent(QCloseEvent* event) {
+    // The window is never destroyed by closing it; it goes to the tray.
+    event->ignore();
+    FormClose();
+}
+
+void TNummernForm::FormClose() {
+    SaveSettingsAndTable();
+    HideToTray();
+}
+
+void TNummernForm::Button1Click() {
+    if (SaveSettingsAndTable() && InSysTry)
+        HideToTray();
+}
+
+void TNummernForm::B1Click() {
+    m_services.beeper.beep(666, 200);
+    const int answer = m_services.prompts.ask(QStringLiteral("   TorvanelClient  Beenden ???  "),
+                                              QStringLiteral(" A C H T U N G ! "),
+                                              mb::OkCancel | mb::IconHand | mb::DefButton2);
+    if (answer != mb::IdOk)
+        return;
+    // A save refused for a duplicate number would lose the operator's edits if we ended now;
+    // stay, and show the window so the numbers can be mended.
+    if (!SaveSettingsAndTable()) {
+        showNormal();
+        raise();
+        activateWindow();
+        return;
+    }
+    emit terminateRequested();
+}
+
+void TNummernForm::HideToTray() {
+    // Where the desktop offers no tray there would be no way back to a hidden window.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
+void TNummernForm::AppException(const QString& message) {
+    WatchBusy = true;
+    m_services.prompts.ask(message, QStringLiteral("TorvanelClient"), mb::Ok | mb::IconHand);
+    try {
+        SaveSettingsAndTable();
+    } catch (const std::exception& e) {
+        // The program ends all the same; the operator hears why the save failed too.
+        m_services.prompts.ask(QString::fromLocal8Bit(e.what()), QStringLiteral("TorvanelClient"),
+                               mb::Ok | mb::IconHand);
+    } catch (...) {
+    }
+    emit terminateRequested();
+}
+
+bool TNummernForm::SaveSettingsAndTable() {
+    return true;
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "link/FrameReader.h"
+
+#include <QByteArray>
+#include <QIcon>
+#include <QList>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <exception>
+
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+class QTableView;
+class NummernModel;
+class Prompts;
+class Beeper;
+class UserStore;
+
+// What the window needs from the desktop; tests hand in fakes.
+struct Services {
+    Prompts& prompts;
+    Beeper& beeper;
+    UserStore& store;
+};
+
+// The client's one window. All of the client's state lives here; the handlers carry the
+// names of the component and the event they answer, and are public so that tests can drive
+// them without a screen, a real timer or a mouse.
+class TNummernForm : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kMaxRows = 120;
+    static constexpr int kWatchInterval = 5000;
+    static constexpr int kTableRequestInterval = 500;
+
+    TNummernForm(const QString& commandLineText, Services services, QWidget* parent = nullptr);
+    ~TNummernForm() override;
+
+    // Lifecycle
+    void FormCreate();
+    void AppException(const QString& message);
+    void FormClose();
+    void Button1Click();
+    void B1Click();
+    void HideToTray();
+    bool SaveSettingsAndTable();
+
+    // Server link
+    void ClientZuServerLookup();
+    void ClientZuServerConnect();
+    void ClientZuServerDisconnect();
+    void ClientZuServerError(QAbstractSocket::SocketError error);
+    void ClientZuServerRead();
+    void dispatchFrame(const QByteArray& frame);
+    void Timer2Timer();
+    void OpenConnection();
+    void Send(const QByteArray& frame);
+
+    // Watch
+    void Timer1Timer();
+    void alertBegin();
+    void alertEnd();
+
+    // Table
+    void LoadTable(const QByteArray& frame);
+    void FillGrid();
+
+    // Members, named as the operator's documentation names them.
+    bool TableModified = false;
+    std::array<QByteArray, kMaxRows> RowNst;
+    QString WatchMessage;
+    QString BusyList;
+    qint32 WatchCount = 4;
+    bool WatchBusy = false;
+    bool InSysTry = true;
+    QByteArray AlarmNst;
+    QString LogoFile;
+    QList<QByteArray> TableLines;
+    QString IniFileName;
+    bool Connected = false;
+    FrameReader ReceiveBuffer;
+    QByteArray SendFrame;
+    QByteArray SaveFrame;
+    QIcon TrayIcon;
+
+    // Components
+    QTableView* NummernGrid = nullptr;
+    NummernModel* GridModel = nullptr;
+    QLabel* NummernText = nullptr;
+    QTimer Timer1;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* B1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QTcpSocket ClientZuServer;
+    QTimer Timer2;
+    QLabel* Label2 = nullptr;
+    QLabel* Image1 = nullptr;
+
+    QString host() const { return m_host; }
+    quint16 port() const { return m_port; }
+    const QString& commandLineText() const { return m_commandLineText; }
+    // The grid's background colour: red while a watch prompt is open.
+    QColor gridColor() const;
+
+signals:
+    // Emitted when the program is to end (quit confirmed or an unhandled error).
+    void terminateRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildComponents();
+    void wireSocket();
+    void setGridColor(const QColor& color);
+    static void setCaption(QLabel* label, const QString& text);
+
+    QString m_commandLineText;
+    Services m_services;
+    QString m_host = QStringLiteral("127.0.0.1");
+    quint16 m_port = 6767;
+    bool m_attemptUnderWay = false;
+};

@@ -1,0 +1,64 @@
+#include "RufNum/RufNum.h"
+#include "app/CommandLine.h"
+#include "app/TorvanelApplication.h"
+#include "platform/Beeper.h"
+#include "platform/InstanceGuard.h"
+#include "platform/Prompts.h"
+#include "platform/UserStore.h"
+
+#include <QLibraryInfo>
+#include <QTranslator>
+
+namespace {
+
+const QString kTitle = QStringLiteral("TorvanelClient");
+
+void loadGermanButtons(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_de"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(translator);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QString text = commandLineText(argc, argv);
+    // The command line belongs to the instance text; Qt must not read options out of it.
+    static int qtArgc = 1;
+    TorvanelApplication app(qtArgc, argv);
+    loadGermanButtons(app);
+    MessageBoxPrompts prompts;
+    try {
+        InstanceGuard guard(text);
+        if (!guard.tryAcquire()) {
+            guard.askRunningToActivate();
+            prompts.ask(
+                QStringLiteral(
+                    "Das Programm ist bereits aktiv. Es kann nicht erneut gestartet werden !"),
+                kTitle, mb::Ok);
+            return 0;
+        }
+        app.setApplicationName(kTitle);
+        // The window hides into the tray; only the quit command or an error ends the program.
+        app.setQuitOnLastWindowClosed(false);
+
+        SystemBeeper beeper;
+        SettingsUserStore store;
+        TNummernForm form(text, Services{prompts, beeper, store});
+        form.FormCreate();
+        QObject::connect(&form, &TNummernForm::terminateRequested, &app, &QApplication::quit,
+                         Qt::QueuedConnection);
+        QObject::connect(&guard, &InstanceGuard::activationRequested, &form, [&form] {
+            form.showNormal();
+            form.raise();
+            form.activateWindow();
+        });
+        form.show();
+        app.exec();
+        app.setExceptionHandler({});
+    } catch (const std::exception& e) {
+        prompts.ask(QString::fromLocal8Bit(e.what()), kTitle, mb::Ok | mb::IconHand);
+    }
+    return 0;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+// A table line as the server sends it: fixed columns of single-byte text. Positions are
+// 1-based in the server's documentation; here they are offsets and widths.
+namespace table {
+
+enum Field { Number, Alarm, Emergency, Charges, Remark, FieldCount };
+
+struct FieldSpan {
+    qsizetype offset;
+    qsizetype width;
+};
+inline constexpr FieldSpan kLineFields[FieldCount] = {
+    {0, 20}, {20, 20}, {40, 20}, {60, 6}, {66, 40}};
+
+inline constexpr int kMaxLines = 120;
+
+// The field as cut out of the line, blanks kept; short lines give short or empty fields.
+QByteArray field(const QByteArray& line, Field f);
+
+// Removes leading and trailing characters of codes 0 to 32.
+QByteArray trimmed(QByteArrayView text);
+
+// The lines of a "[___D_IN]" frame, at most 120; an empty line becomes two blanks. Follows the
+// server's line-end convention (LF then CR before each line); a body that breaks it still
+// ends after 120 passes.
+QList<QByteArray> parseTableFrame(const QByteArray& frame);
+
+} // namespace table

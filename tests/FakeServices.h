@@ -1,0 +1,79 @@
+#pragma once
+
+#include "RufNum/RufNum.h"
+#include "platform/Beeper.h"
+#include "platform/Prompts.h"
+#include "platform/UserStore.h"
+
+#include <QHash>
+#include <QList>
+#include <QVariant>
+#include <functional>
+
+// Records every box and answers from a script. `whileOpen` runs "while the box is open",
+// which is how re-entrant events (a tick, a frame, a click during a prompt) are reproduced.
+class ScriptedPrompts final : public Prompts {
+public:
+    struct Box {
+        QString text;
+        QString caption;
+        unsigned flags;
+    };
+    QList<Box> shown;
+    QList<int> answers; // taken from the front; mb::IdOk when exhausted
+    std::function<void(const Box&)> whileOpen;
+
+    int ask(const QString& text, const QString& caption, unsigned flags) override {
+        shown.append({text, caption, flags});
+        if (whileOpen)
+            whileOpen(shown.last());
+        return answers.isEmpty() ? mb::IdOk : answers.takeFirst();
+    }
+};
+
+class FakeBeeper final : public Beeper {
+public:
+    QList<QPair<int, int>> beeps;
+    void beep(int frequencyHz, int durationMs) override { beeps.append({frequencyHz, durationMs}); }
+};
+
+// Values keep their type, as in the registry: a number where a text is asked for is a failure.
+class MemoryUserStore final : public UserStore {
+public:
+    QHash<QString, QVariant> values; // "key/name" -> value
+    bool failWrites = false;
+
+    std::optional<int> readInt(const QString& key, const QString& name) override {
+        const QVariant v = values.value(key + '/' + name);
+        if (v.typeId() != QMetaType::Int)
+            return std::nullopt;
+        return v.toInt();
+    }
+    std::optional<QString> readString(const QString& key, const QString& name) override {
+        const QVariant v = values.value(key + '/' + name);
+        if (!v.isValid())
+            return QString();
+        if (v.typeId() != QMetaType::QString)
+            return std::nullopt;
+        return v.toString();
+    }
+    bool writeInt(const QString& key, const QString& name, int value) override {
+        if (failWrites)
+            return false;
+        values.insert(key + '/' + name, value);
+        return true;
+    }
+    bool writeString(const QString& key, const QString& name, const QString& value) override {
+        if (failWrites)
+            return false;
+        values.insert(key + '/' + name, value);
+        return true;
+    }
+};
+
+struct FakeServices {
+    ScriptedPrompts prompts;
+    FakeBeeper beeper;
+    MemoryUserStore store;
+    Services services() { return Services{prompts, beeper, store}; }
+};
