@@ -57,10 +57,7 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
                        ? QStringLiteral("TorvanelClient")
                        : QStringLiteral("TorvanelClient  ") + m_commandLineText);
     setWindowIcon(TrayIcon);
-    // Without stored settings the window stands at the top left corner, 600 wide; the height
-    // of 135 is raised to the window's minimum.
-    move(0, 0);
-    resize(600, 135);
+    ReadSettings();
     Connected = false;
     OpenConnection();
     WatchCount = 4;

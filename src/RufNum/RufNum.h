@@ -51,6 +51,10 @@ public:
     void HideToTray();
     bool SaveSettingsAndTable();
 
+    // Settings
+    void ReadSettings();
+    void WriteSettings();
+
     // Server link
     void ClientZuServerLookup();
     void ClientZuServerConnect();
@@ -70,6 +74,7 @@ public:
     // Table
     void LoadTable(const QByteArray& frame);
     void FillGrid();
+    bool SaveTable();
 
     // Members, named as the operator's documentation names them.
     bool TableModified = false;
