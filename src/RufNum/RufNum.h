@@ -64,6 +64,8 @@ public:
     void dispatchFrame(const QByteArray& frame);
     void Timer2Timer();
     void OpenConnection();
+    // Points the link elsewhere and drops any attempt under way; the next open uses it.
+    void setServer(const QString& host, quint16 port);
     void Send(const QByteArray& frame);
 
     // Watch

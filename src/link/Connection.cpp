@@ -34,6 +34,14 @@ void TNummernForm::OpenConnection() {
     ClientZuServer.connectToHost(m_host, m_port);
 }
 
+void TNummernForm::setServer(const QString& host, quint16 port) {
+    ClientZuServer.abort();
+    m_attemptUnderWay = false;
+    Connected = false;
+    m_host = host;
+    m_port = port;
+}
+
 void TNummernForm::Send(const QByteArray& frame) {
     // Frames sent while the link is down go nowhere, silently.
     if (ClientZuServer.state() == QAbstractSocket::ConnectedState)
