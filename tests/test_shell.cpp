@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
@@ -118,6 +119,9 @@ private slots:
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Instance guards of our own, apart from any client running on this desktop.
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     TorvanelApplication app(argc, argv);
     TestShell t;
     return QTest::qExec(&t, argc, argv);
