@@ -54,14 +54,18 @@ void SimServer::handle(ClientConnection* client, const QByteArray& frame) {
         qCInfo(lcSim).noquote() << client->peer() << "<-" << printable(frame);
 
     const QByteArrayView tag = frames::tagOf(frame);
+    // Requests left unanswered on purpose are only worth a line in the verbose log: the
+    // client repeats them every few hundred milliseconds.
     if (tag == frames::kTableRequest) {
-        if (m_state.tableOff)
-            qCInfo(lcSim).noquote() << client->peer() << "table request ignored (table-off)";
-        else
+        if (!m_state.tableOff)
             reply(client, frames::compose(frames::kTable, m_store.tableBody()));
+        else if (m_verbose)
+            qCInfo(lcSim).noquote() << client->peer() << "table request left unanswered";
     } else if (tag == frames::kHeartbeat) {
         if (!m_state.silent)
             reply(client, heartbeatAnswer(m_state));
+        else if (m_verbose)
+            qCInfo(lcSim).noquote() << client->peer() << "heartbeat left unanswered";
     } else if (tag == frames::kSaveTable) {
         save(client, frame);
     } else if (tag == frames::kClearCharges) {

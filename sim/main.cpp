@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -41,6 +42,8 @@ void print(const SimControl::Reply& reply) {
 
 int main(int argc, char* argv[]) {
     keepStdinOccupied();
+    // A console that went away must not kill the server with the next reply we print.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("torvanel-sim"));
     qSetMessagePattern(
