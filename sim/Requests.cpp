@@ -16,8 +16,7 @@ bool isIndex(QByteArrayView text, qsizetype expected) {
     return text.toLongLong() == expected;
 }
 
-} // namespace
-
+// The body between the tag line and the end marker, or nothing when the frame lacks either.
 std::optional<QByteArrayView> bodyOf(QByteArrayView frame) {
     const qsizetype head = frames::kTagLength + frames::kLineEnd.size();
     if (frame.size() < head + frames::kEnd.size() ||
@@ -27,6 +26,7 @@ std::optional<QByteArrayView> bodyOf(QByteArrayView frame) {
     return frame.sliced(head, frame.size() - head - frames::kEnd.size());
 }
 
+// The lines of a body, each of which must end with LF CR; nothing when one does not.
 std::optional<QList<QByteArrayView>> linesOf(QByteArrayView body) {
     QList<QByteArrayView> lines;
     while (!body.isEmpty()) {
@@ -39,8 +39,15 @@ std::optional<QList<QByteArrayView>> linesOf(QByteArrayView body) {
     return lines;
 }
 
-std::optional<QList<QByteArray>> parseSave(QByteArrayView body, QString* why) {
-    const auto lines = linesOf(body);
+} // namespace
+
+std::optional<QList<QByteArray>> parseSave(QByteArrayView frame, QString* why) {
+    const auto body = bodyOf(frame);
+    if (!body) {
+        *why = QStringLiteral("no line end after the tag");
+        return std::nullopt;
+    }
+    const auto lines = linesOf(*body);
     if (!lines) {
         *why = QStringLiteral("body does not end with a line end");
         return std::nullopt;
@@ -79,8 +86,9 @@ std::optional<QList<QByteArray>> parseSave(QByteArrayView body, QString* why) {
     return records;
 }
 
-std::optional<QByteArray> parseClearCharges(QByteArrayView body, QString* why) {
-    const auto lines = linesOf(body);
+std::optional<QByteArray> parseClearCharges(QByteArrayView frame, QString* why) {
+    const auto body = bodyOf(frame);
+    const auto lines = body ? linesOf(*body) : std::nullopt;
     if (!lines || lines->size() != 1) {
         *why = QStringLiteral("body is not exactly one line");
         return std::nullopt;

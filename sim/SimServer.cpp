@@ -84,10 +84,7 @@ void SimServer::reply(ClientConnection* client, const QByteArray& frame) {
 
 void SimServer::save(ClientConnection* client, const QByteArray& frame) {
     QString why;
-    const auto body = requests::bodyOf(frame);
-    const auto records = body ? requests::parseSave(*body, &why) : std::nullopt;
-    if (!body)
-        why = QStringLiteral("no line end after the tag");
+    const auto records = requests::parseSave(frame, &why);
     if (!records || !m_store.applySave(*records, &why)) {
         qCWarning(lcSim).noquote() << client->peer() << "save rejected, table unchanged:" << why;
         return;
@@ -97,10 +94,7 @@ void SimServer::save(ClientConnection* client, const QByteArray& frame) {
 
 void SimServer::clearCharges(ClientConnection* client, const QByteArray& frame) {
     QString why;
-    const auto body = requests::bodyOf(frame);
-    const auto number = body ? requests::parseClearCharges(*body, &why) : std::nullopt;
-    if (!body)
-        why = QStringLiteral("no line end after the tag");
+    const auto number = requests::parseClearCharges(frame, &why);
     if (!number || !m_store.clearCharges(*number, &why)) {
         qCWarning(lcSim).noquote() << client->peer() << "clearing rejected:" << why;
         return;

@@ -1,3 +1,4 @@
+#include "link/Frames.h"
 #include "sim/Requests.h"
 #include "sim/TableLine.h"
 #include "sim/TableStore.h"
@@ -120,7 +121,7 @@ private slots:
         const QList<QByteArray> before = store->rows();
         const QByteArray file = readFile(m_path);
         QString why;
-        const auto records = requests::parseSave(body, &why);
+        const auto records = requests::parseSave(frames::compose(frames::kSaveTable, body), &why);
         QVERIFY(!records || !store->applySave(*records, &why));
         QVERIFY(!why.isEmpty());
         QCOMPARE(store->rows(), before);
@@ -133,7 +134,7 @@ private slots:
         // Two rows carry the number, one of them padded differently; both are cleared.
         QVERIFY(store->applySave({record("  4711", "a"), record("4711", "b"), record("47110", "c")},
                                  &message));
-        const auto body = requests::parseClearCharges("4711\n\r", &message);
+        const auto body = requests::parseClearCharges(frames::clearCharges("4711"), &message);
         QVERIFY(body);
         QVERIFY(store->clearCharges(*body, &message));
         QCOMPARE(tableline::charges(store->rows()[0]), "0.00  ");
@@ -144,8 +145,9 @@ private slots:
         // Unknown and empty numbers change nothing.
         const QByteArray file = readFile(m_path);
         QVERIFY(!store->clearCharges("999", &message));
-        QVERIFY(!requests::parseClearCharges(" \n\r", &message));
-        QVERIFY(!requests::parseClearCharges("4711\n\r4712\n\r", &message));
+        QVERIFY(!requests::parseClearCharges(frames::clearCharges(" "), &message));
+        QVERIFY(!requests::parseClearCharges(
+            frames::compose(frames::kClearCharges, "4711\n\r4712\n\r"), &message));
         QCOMPARE(readFile(m_path), file);
     }
 
