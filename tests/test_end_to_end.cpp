@@ -1,0 +1,132 @@
+// The client against the simulator on 127.0.0.1, both in this process, with the watch
+// driven tick by tick.
+#include "FakeServices.h"
+#include "sim/SimControl.h"
+#include "sim/SimServer.h"
+#include "sim/TableStore.h"
+#include "table/NummernModel.h"
+
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+struct Installation {
+    QTemporaryDir dir;
+    TableStore store{dir.filePath("table.txt")};
+    SimServer sim{store};
+    SimControl control{sim};
+    FakeServices fake;
+    std::unique_ptr<TNummernForm> form;
+
+    void start() {
+        QString error;
+        QVERIFY2(store.open(&error), qPrintable(error));
+        QVERIFY2(sim.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+        form = std::make_unique<TNummernForm>(QString(), fake.services());
+        form->Timer1.stop(); // the test is the clock
+        form->Timer2.setInterval(10);
+        form->setServer(QStringLiteral("127.0.0.1"), sim.port());
+        form->OpenConnection();
+        QTRY_VERIFY(form->Connected);
+        QTRY_COMPARE(form->TableLines.size(), store.rows().size());
+    }
+    void command(const char* text) { QVERIFY(control.execute(QString::fromLatin1(text)).ok); }
+    // One watch tick, and the server's answer to its heartbeat.
+    void tickAnswered() {
+        form->Timer1Timer();
+        const qint32 spent = form->WatchCount;
+        QTRY_COMPARE(form->WatchCount, spent + 1);
+    }
+    // What the table looks like in the client: an empty line shows as two blanks.
+    QList<QByteArray> servedLines() const {
+        QList<QByteArray> lines = store.rows();
+        for (QByteArray& l : lines)
+            if (l.isEmpty())
+                l = "  ";
+        return lines;
+    }
+};
+
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void tableArrivesAsServed() {
+        Installation i;
+        i.start();
+        QCOMPARE(i.form->TableLines, i.servedLines());
+        QCOMPARE(i.form->GridModel->rowCount(), int(i.store.rows().size()));
+        QCOMPARE(i.form->WatchCount, 1);
+        QCOMPARE(i.form->Label2->text(), QStringLiteral(" Server 127.0.0.1 OK!"));
+    }
+
+    void silentServerPromptsAndHeartbeatResumes() {
+        Installation i;
+        i.start();
+        i.command("silent on");
+        i.form->Timer1Timer(); // spends the table's credit; the heartbeat goes unanswered
+        QTest::qWait(50);
+        QCOMPARE(i.form->WatchCount, 0);
+        i.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) { i.command("silent off"); };
+        i.form->Timer1Timer();
+        QCOMPARE(i.fake.prompts.shown.size(), 1);
+        QVERIFY(i.fake.prompts.shown[0].text.startsWith("Torvanel Server meldet sich nicht !"));
+        // After the box: credit 4, one spent, then both heartbeats of the tick are answered.
+        QTRY_COMPARE(i.form->WatchCount, 5);
+    }
+
+    void alarmPromptsUntilCleared() {
+        Installation i;
+        i.start();
+        i.command("alarm 17");
+        i.tickAnswered(); // the answer names 17
+        QCOMPARE(i.form->AlarmNst, QByteArray("17"));
+        i.tickAnswered();
+        i.tickAnswered();
+        QCOMPARE(i.fake.prompts.shown.size(), 2);
+        QCOMPARE(i.fake.prompts.shown[0].text, QStringLiteral("Alarm von Nst. 17"));
+
+        i.command("alarm clear");
+        i.tickAnswered(); // still standing at this tick; its answer withdraws it
+        QCOMPARE(i.form->AlarmNst, QByteArray());
+        i.tickAnswered();
+        i.tickAnswered();
+        QCOMPARE(i.fake.prompts.shown.size(), 3);
+    }
+
+    void alarmOffAndBusyListReachTheOperator() {
+        Installation i;
+        i.start();
+        i.command("alarm-off on");
+        i.command("busy 12,17");
+        i.form->Timer1Timer();
+        QTRY_COMPARE(i.form->Label1->text(), QStringLiteral(" ALARM = AUS !"));
+        QTRY_COMPARE(i.fake.store.values.value("Belegt/Belegt="), QVariant("12,17"));
+
+        // The server falls silent: the prompt names the busy extensions it last reported.
+        i.command("silent on");
+        i.form->Timer1Timer();
+        i.form->Timer1Timer();
+        QTRY_COMPARE(i.fake.prompts.shown.size(), 1);
+        QCOMPARE(i.fake.prompts.shown[0].text,
+                 QStringLiteral("Torvanel Server meldet sich nicht !\n\rAktivierte Nst. = 12,17"));
+    }
+
+    void droppedLinkIsReopenedAndTheTableReloaded() {
+        Installation i;
+        i.start();
+        i.form->TableLines.clear();
+        i.command("drop");
+        QTRY_COMPARE(i.form->Label2->text(), QStringLiteral(" kein Server! 127.0.0.1"));
+        i.form->Timer1Timer();
+        QTRY_VERIFY(i.form->Connected);
+        QTRY_COMPARE(i.form->TableLines, i.servedLines());
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "test_end_to_end.moc"
