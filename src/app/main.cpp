@@ -4,6 +4,7 @@
 #include "platform/Beeper.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Prompts.h"
+#include "platform/ShellOpen.h"
 #include "platform/UserStore.h"
 
 #include <QLibraryInfo>
@@ -45,7 +46,9 @@ int main(int argc, char** argv) {
 
         SystemBeeper beeper;
         SettingsUserStore store;
-        TNummernForm form(text, Services{prompts, beeper, store});
+        DesktopShellOpen shell;
+        TNummernForm form(
+            text, Services{prompts, beeper, store, shell, QCoreApplication::applicationDirPath()});
         form.FormCreate();
         QObject::connect(&form, &TNummernForm::terminateRequested, &app, &QApplication::quit,
                          Qt::QueuedConnection);
