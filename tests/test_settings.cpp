@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -312,6 +313,28 @@ private slots:
             c.start();
             QCOMPARE(c.form->host(), QString::fromUtf8("Büro"));
         }
+    }
+
+    void writeProtectedFileIsLeftAlone() {
+        if (geteuid() == 0)
+            QSKIP("access rights do not bind the superuser");
+        Client c;
+        const QByteArray text = "[UDPLink]\nH_Port=7000\n[ALLGEMEIN]\nInSysTry=1\n";
+        c.setIni(text);
+        QVERIFY(QFile::setPermissions(c.ini(), QFileDevice::ReadOwner));
+        c.start();
+        // Only the routine part would write: it gives up without a word.
+        c.form->InSysTry = false;
+        QVERIFY(c.form->SaveSettingsAndTable());
+        QVERIFY(c.fake.prompts.shown.isEmpty());
+        QVERIFY(c.fake.store.values.isEmpty());
+        // The first-run part reports it.
+        const QByteArray unset = "[UDPLink]\nH_Port=0\n";
+        QVERIFY(QFile::setPermissions(c.ini(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        c.setIni(unset);
+        QVERIFY(QFile::setPermissions(c.ini(), QFileDevice::ReadOwner));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, c.form->SaveSettingsAndTable());
+        QCOMPARE(readAll(c.ini()), unset);
     }
 
     void outOfRangePortNeverConnectsAndSaysSo() {
