@@ -362,13 +362,16 @@ private slots:
             QCOMPARE(c.form->Image1->pixmap().size(), QSize(170, 25));
             QCOMPARE(c.form->Image1->pixmap().toImage().pixelColor(5, 5), QColor(Qt::darkBlue));
         }
+        // A header that claims a picture larger than any file.
+        QByteArray giant = bitmap;
+        giant.replace(18, 8, QByteArray("\xFF\xFF\xFF\x7F\xFF\xFF\xFF\x7F", 8));
         struct Broken {
             const char* name;
             QByteArray bytes;
         };
-        for (const Broken& b :
-             {Broken{"empty", {}}, Broken{"cut", bitmap.left(bitmap.size() / 2)},
-              Broken{"header only", bitmap.left(60)}, Broken{"text", "kein Bild"}}) {
+        for (const Broken& b : {Broken{"empty", {}}, Broken{"cut", bitmap.left(bitmap.size() / 2)},
+                                Broken{"header only", bitmap.left(60)}, Broken{"text", "kein Bild"},
+                                Broken{"giant", giant}}) {
             writeAll(QStringLiteral("BMP_klein.bmp"), b.bytes);
             Client c;
             try {

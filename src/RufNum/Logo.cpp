@@ -39,8 +39,10 @@ bool bitmapIsCut(QFile& file) {
     }
     // Uncompressed rows are padded to four bytes; compressed data says its own size.
     const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
-    const qint64 pixelBytes = uncompressed ? (width * bits + 31) / 32 * 4 * height : imageSize;
-    return file.size() < pixelsAt + pixelBytes;
+    // In floating point: a forged header may claim more than any integer holds.
+    const double rowBytes = double((width * bits + 31) / 32 * 4);
+    const double pixelBytes = uncompressed ? rowBytes * double(height) : double(imageSize);
+    return double(file.size()) < double(pixelsAt) + pixelBytes;
 }
 
 [[noreturn]] void notAPicture(const QString& fileName) {
