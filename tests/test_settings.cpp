@@ -255,7 +255,8 @@ private slots:
         binary.append('\0').append("\x01\xFF\xFE rest");
         QByteArray huge = "[UDPLink]\nH_Port=7000\n";
         huge.append(QByteArray(IniFile::kMaxSize, ';'));
-        for (const QByteArray& text : {binary, huge}) {
+        const QByteArray utf16("\xFF\xFE[\0U\0]\0\n\0", 10);
+        for (const QByteArray& text : {binary, huge, utf16}) {
             Client c;
             c.setIni(text);
             c.start();

@@ -82,6 +82,11 @@ void IniFile::load() {
         m_problem = QStringLiteral("ist größer als 1 MiB");
         return;
     }
+    // Notepad's "Unicode" is UTF-16; say so rather than call it binary.
+    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
+        m_problem = QStringLiteral("ist in UTF-16 gespeichert (ANSI oder UTF-8 verwenden)");
+        return;
+    }
     if (text.contains('\0')) {
         m_problem = QStringLiteral("enthält Binärdaten");
         return;
