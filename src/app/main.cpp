@@ -50,8 +50,12 @@ int main(int argc, char** argv) {
         TNummernForm form(
             text, Services{prompts, beeper, store, shell, QCoreApplication::applicationDirPath()});
         form.FormCreate();
-        QObject::connect(&form, &TNummernForm::terminateRequested, &app, &QApplication::quit,
-                         Qt::QueuedConnection);
+        // Leave the loop directly: quit() would first close every window, which for ours
+        // means running the save routine a second time (and, when that save fails, raising
+        // the error again and again instead of ending).
+        QObject::connect(
+            &form, &TNummernForm::terminateRequested, &app, [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
         QObject::connect(&guard, &InstanceGuard::activationRequested, &form, [&form] {
             form.showNormal();
             form.raise();
