@@ -3,6 +3,7 @@
 #include "ProfileText.h"
 #include "link/Wire1252.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -102,7 +103,7 @@ void IniFile::load() {
 void IniFile::fail(const QString& why) const {
     throw std::runtime_error(QStringLiteral("Die Einstellungsdatei \"%1\" kann nicht geschrieben "
                                             "werden: %2 !")
-                                 .arg(m_path, why)
+                                 .arg(QDir::toNativeSeparators(m_path), why)
                                  .toLocal8Bit()
                                  .toStdString());
 }
