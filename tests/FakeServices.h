@@ -3,10 +3,12 @@
 #include "RufNum/RufNum.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
+#include "platform/ShellOpen.h"
 #include "platform/UserStore.h"
 
 #include <QHash>
 #include <QList>
+#include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
 
@@ -71,9 +73,24 @@ public:
     }
 };
 
+// Records what the desktop was asked to open; `succeed` false is a desktop that has no
+// application for the file type.
+class FakeShellOpen final : public ShellOpen {
+public:
+    QStringList opened;
+    bool succeed = true;
+    bool open(const QString& path) override {
+        opened.append(path);
+        return succeed;
+    }
+};
+
+// The settings file goes to a fresh temporary folder that stands for the program's folder.
 struct FakeServices {
     ScriptedPrompts prompts;
     FakeBeeper beeper;
     MemoryUserStore store;
-    Services services() { return Services{prompts, beeper, store}; }
+    FakeShellOpen shell;
+    QTemporaryDir programDir;
+    Services services() { return Services{prompts, beeper, store, shell, programDir.path()}; }
 };

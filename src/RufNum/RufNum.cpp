@@ -1,5 +1,6 @@
 #include "RufNum.h"
 
+#include "RufNum/ClickFilter.h"
 #include "app/TorvanelApplication.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
@@ -52,6 +53,7 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
     TableLines.clear();
     TrayIcon.addFile(QStringLiteral(":/MAINICON"));
     TrayIcon.addFile(QStringLiteral(":/MAINICON16"));
+    AddTrayIcon();
     IniFileName = QStringLiteral("TorvanelClient.ini");
     setWindowTitle(m_commandLineText.isEmpty()
                        ? QStringLiteral("TorvanelClient")
@@ -142,6 +144,7 @@ void TNummernForm::buildComponents() {
 
     connect(Button1, &QPushButton::clicked, this, &TNummernForm::Button1Click);
     connect(B1, &QAction::triggered, this, &TNummernForm::B1Click);
+    new ClickFilter(NummernText, [this] { NummernTextClick(); });
 
     Timer1.setInterval(kWatchInterval);
     connect(&Timer1, &QTimer::timeout, this, &TNummernForm::Timer1Timer);
@@ -204,6 +207,7 @@ void TNummernForm::B1Click() {
         activateWindow();
         return;
     }
+    RemoveTrayIcon();
     emit terminateRequested();
 }
 
@@ -226,9 +230,11 @@ void TNummernForm::AppException(const QString& message) {
                                mb::Ok | mb::IconHand);
     } catch (...) {
     }
+    RemoveTrayIcon();
     emit terminateRequested();
 }
 
 bool TNummernForm::SaveSettingsAndTable() {
-    return true;
+    WriteSettings();
+    return SaveTable();
 }

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QList>
 #include <QString>
+#include <QSystemTrayIcon>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWidget>
@@ -15,18 +16,21 @@
 class QLabel;
 class QMenu;
 class QPushButton;
-class QSystemTrayIcon;
 class QTableView;
 class NummernModel;
 class Prompts;
 class Beeper;
 class UserStore;
+class ShellOpen;
 
 // What the window needs from the desktop; tests hand in fakes.
 struct Services {
     Prompts& prompts;
     Beeper& beeper;
     UserStore& store;
+    ShellOpen& shell;
+    // Where the settings file lives: the program's own folder, never the working folder.
+    QString programDir;
 };
 
 // The client's one window. All of the client's state lives here; the handlers carry the
@@ -54,6 +58,16 @@ public:
     // Settings
     void ReadSettings();
     void WriteSettings();
+    // The full path of the settings file.
+    QString iniFilePath() const;
+
+    // Tray
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void TrayIconMessage(QSystemTrayIcon::ActivationReason reason);
+
+    // Settings file link
+    void NummernTextClick();
 
     // Server link
     void ClientZuServerLookup();
@@ -110,9 +124,11 @@ public:
     QTimer Timer2;
     QLabel* Label2 = nullptr;
     QLabel* Image1 = nullptr;
+    QSystemTrayIcon* Tray = nullptr;
 
     QString host() const { return m_host; }
-    quint16 port() const { return m_port; }
+    // As configured; a port outside 1 to 65535 is kept, and the link reports it unusable.
+    int port() const { return m_port; }
     const QString& commandLineText() const { return m_commandLineText; }
     // The grid's background colour: red while a watch prompt is open.
     QColor gridColor() const;
@@ -133,6 +149,6 @@ private:
     QString m_commandLineText;
     Services m_services;
     QString m_host = QStringLiteral("127.0.0.1");
-    quint16 m_port = 6767;
+    int m_port = 6767;
     bool m_attemptUnderWay = false;
 };

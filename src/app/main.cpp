@@ -4,6 +4,7 @@
 #include "platform/Beeper.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Prompts.h"
+#include "platform/ShellOpen.h"
 #include "platform/UserStore.h"
 
 #include <QLibraryInfo>
@@ -45,10 +46,16 @@ int main(int argc, char** argv) {
 
         SystemBeeper beeper;
         SettingsUserStore store;
-        TNummernForm form(text, Services{prompts, beeper, store});
+        DesktopShellOpen shell;
+        TNummernForm form(
+            text, Services{prompts, beeper, store, shell, QCoreApplication::applicationDirPath()});
         form.FormCreate();
-        QObject::connect(&form, &TNummernForm::terminateRequested, &app, &QApplication::quit,
-                         Qt::QueuedConnection);
+        // Leave the loop directly: quit() would first close every window, which for ours
+        // means running the save routine a second time (and, when that save fails, raising
+        // the error again and again instead of ending).
+        QObject::connect(
+            &form, &TNummernForm::terminateRequested, &app, [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
         QObject::connect(&guard, &InstanceGuard::activationRequested, &form, [&form] {
             form.showNormal();
             form.raise();

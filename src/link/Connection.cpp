@@ -30,8 +30,15 @@ void TNummernForm::OpenConnection() {
     // After an error the socket may still hold a half-dead connection; start afresh.
     if (ClientZuServer.state() != QAbstractSocket::UnconnectedState)
         ClientZuServer.abort();
+    // A port no socket can use is the administrator's to mend; say so instead of trying.
+    if (m_port < 1 || m_port > 65535) {
+        setCaption(Label2, QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER! Port ") +
+                               QString::number(m_port) + QStringLiteral(" ungültig"));
+        Connected = false;
+        return;
+    }
     m_attemptUnderWay = true;
-    ClientZuServer.connectToHost(m_host, m_port);
+    ClientZuServer.connectToHost(m_host, quint16(m_port));
 }
 
 void TNummernForm::setServer(const QString& host, quint16 port) {

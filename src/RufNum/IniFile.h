@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+// One pass over the settings file "TorvanelClient.ini": made afresh for each read pass and
+// each save, kept by nobody in between. Section and key names match without regard to case.
+//
+// A file that is there but cannot be trusted (not a plain file, unreadable, larger than any
+// settings file could be, or holding binary zeros) reads as if every entry were absent and
+// is never written: an administrator's file must not be replaced by our idea of it.
+class IniFile {
+public:
+    static constexpr qint64 kMaxSize = 1024 * 1024;
+
+    explicit IniFile(QString path);
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    const QString& path() const { return m_path; }
+    // Empty while the file is missing or usable; otherwise why it is left alone.
+    const QString& problem() const { return m_problem; }
+
+    // Absent entries and integers that are not wholly a decimal number give the default;
+    // a boolean is an integer, anything but 0 being true. A present but empty text is "".
+    bool readBool(const QString& section, const QString& key, bool def) const;
+    int readInt(const QString& section, const QString& key, int def) const;
+    QString readString(const QString& section, const QString& key, const QString& def) const;
+
+    // Each write changes that one entry in the file on disk at once (booleans as "1"/"0"),
+    // re-reading the file first so that another instance's write in between is kept. A
+    // write that cannot be done throws std::runtime_error with a German message.
+    void writeBool(const QString& section, const QString& key, bool value);
+    void writeInt(const QString& section, const QString& key, int value);
+    void writeString(const QString& section, const QString& key, const QString& value);
+
+private:
+    struct Parsed;
+    void load();
+    [[noreturn]] void fail(const QString& why) const;
+
+    QString m_path;
+    QString m_problem;
+    std::unique_ptr<Parsed> m_parsed;
+};

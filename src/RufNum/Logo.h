@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// The logo picture named in the settings. Returns a null image when the name is empty or
+// names no file (the built-in picture stays then). A file that is there but is not a whole,
+// readable picture throws std::runtime_error with a German message naming the file.
+QImage loadLogoPicture(const QString& fileName);

@@ -1,0 +1,132 @@
+#include "ProfileText.h"
+
+namespace profile {
+
+namespace {
+
+constexpr QByteArrayView kUtf8Bom{"\xEF\xBB\xBF"};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+QByteArrayView trimmed(QByteArrayView v) {
+    while (!v.isEmpty() && isBlank(v.front()))
+        v = v.sliced(1);
+    while (!v.isEmpty() && isBlank(v.back()))
+        v.chop(1);
+    return v;
+}
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// One physical line: [begin, end) is its content, `next` where the following line starts.
+struct Line {
+    qsizetype begin;
+    qsizetype end;
+    qsizetype next;
+};
+
+Line lineAt(const QByteArray& text, qsizetype begin) {
+    qsizetype end = begin;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r')
+        ++end;
+    qsizetype next = end;
+    if (next < text.size() && text[next] == '\r')
+        ++next;
+    if (next < text.size() && text[next] == '\n')
+        ++next;
+    return {begin, end, next};
+}
+
+QByteArray lineEndOf(const QByteArray& text) {
+    if (text.contains("\r\n"))
+        return "\r\n";
+    if (text.contains('\n'))
+        return "\n";
+#ifdef Q_OS_WIN
+    return "\r\n";
+#else
+    return "\n";
+#endif
+}
+
+} // namespace
+
+bool sameName(QByteArrayView a, QByteArrayView b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+QByteArray setEntry(const QByteArray& text, QByteArrayView section, QByteArrayView key,
+                    QByteArrayView value) {
+    const QByteArray lineEnd = lineEndOf(text);
+    const QByteArray entry = key.toByteArray() + '=' + value.toByteArray();
+
+    bool inMatchingSection = false;
+    bool inFirstMatch = false;
+    bool sawMatch = false;
+    // Where a missing entry goes: after the header or the last entry of the first match.
+    Line insertAfter{-1, -1, -1};
+
+    qsizetype pos = text.startsWith(kUtf8Bom) ? kUtf8Bom.size() : 0;
+    while (pos < text.size()) {
+        const Line line = lineAt(text, pos);
+        pos = line.next;
+        const QByteArrayView content =
+            QByteArrayView(text).sliced(line.begin, line.end - line.begin);
+        const QByteArrayView body = trimmed(content);
+        if (body.isEmpty() || body.front() == ';' || body.front() == '#')
+            continue;
+        if (body.front() == '[') {
+            const qsizetype close = body.indexOf(']');
+            // A bracket line without its closing bracket is nobody's header and no entry.
+            if (close < 0)
+                continue;
+            inMatchingSection = sameName(trimmed(body.sliced(1, close - 1)), section);
+            inFirstMatch = inMatchingSection && !sawMatch;
+            if (inFirstMatch) {
+                sawMatch = true;
+                insertAfter = line;
+            }
+            continue;
+        }
+        const qsizetype eq = body.indexOf('=');
+        if (eq <= 0 || !inMatchingSection)
+            continue;
+        if (sameName(trimmed(body.first(eq)), key)) {
+            // Keep the administrator's spelling of the key and the spacing up to the value.
+            qsizetype valueBegin = line.begin + content.indexOf('=') + 1;
+            while (valueBegin < line.end && isBlank(text[valueBegin]))
+                ++valueBegin;
+            QByteArray result = text;
+            result.replace(valueBegin, line.end - valueBegin, value.toByteArray());
+            return result;
+        }
+        if (inFirstMatch)
+            insertAfter = line;
+    }
+
+    QByteArray result = text;
+    if (sawMatch) {
+        QByteArray insert = entry + lineEnd;
+        // The last line of the file may lack its line end.
+        if (insertAfter.next == insertAfter.end)
+            insert.prepend(lineEnd);
+        result.insert(insertAfter.next, insert);
+        return result;
+    }
+    if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
+        result += lineEnd;
+    result += '[' + section.toByteArray() + ']' + lineEnd + entry + lineEnd;
+    return result;
+}
+
+} // namespace profile
