@@ -1,0 +1,183 @@
+#include "link/Frames.h"
+#include "table/EditMask.h"
+#include "table/TableLines.h"
+#include "table/TableRecord.h"
+#include "table/TableSort.h"
+
+#include <QTest>
+
+using table::Cells;
+
+namespace {
+
+QByteArray pad(const QByteArray& text, int width) {
+    return text.leftJustified(width, ' ', true);
+}
+
+// A received line: number, alarm, emergency, charges, remark at their columns.
+QByteArray line(const QByteArray& number, const QByteArray& alarm = {},
+                const QByteArray& emergency = {}, const QByteArray& charges = {},
+                const QByteArray& remark = {}) {
+    return pad(number, 20) + pad(alarm, 20) + pad(emergency, 20) + pad(charges, 6) + remark;
+}
+
+QByteArray tableFrame(const QList<QByteArray>& lines) {
+    QByteArray body;
+    for (const QByteArray& l : lines)
+        body += frames::line(l);
+    return frames::compose(frames::kTable, body);
+}
+
+Cells cells(const QByteArray& number, const QByteArray& remark = {}) {
+    return Cells{number, {}, {}, "0.00", remark};
+}
+
+} // namespace
+
+class TestTableLogic : public QObject {
+    Q_OBJECT
+private slots:
+    void parseKeepsLinesAsSent() {
+        const QByteArray full = line("  4711", "0815", "112", " 12.50", "Küche");
+        const auto lines = table::parseTableFrame(tableFrame({full, "", "4712"}));
+        QCOMPARE(lines, (QList<QByteArray>{full, "  ", "4712"}));
+        QCOMPARE(table::field(full, table::Number), pad("  4711", 20));
+        QCOMPARE(table::trimmed(table::field(full, table::Number)), QByteArray("4711"));
+        QCOMPARE(table::field(full, table::Charges), QByteArray(" 12.50"));
+        QCOMPARE(table::parseTableFrame(frames::compose(frames::kTable)), QList<QByteArray>{});
+    }
+
+    void shortAndLongLinesGiveShortOrEmptyFields() {
+        const QByteArray l66 = line("1", "2", "3", "0.00");
+        QCOMPARE(l66.size(), 66);
+        QCOMPARE(table::field(l66, table::Remark), QByteArray());
+        const QByteArray l63 = l66.left(63);
+        QCOMPARE(table::field(l63, table::Charges), l66.mid(60, 3));
+        QCOMPARE(table::field(l63, table::Remark), QByteArray());
+        // Beyond position 106 nothing is shown.
+        const QByteArray l500 = line("1", "", "", "", QByteArray(440, 'x'));
+        QCOMPARE(table::field(l500, table::Remark), QByteArray(40, 'x'));
+        // All bytes, the control characters included, stay in their field.
+        QByteArray bytes;
+        for (int b = 0; b < 256; ++b)
+            if (b != '\n')
+                bytes.append(char(b));
+        QCOMPARE(table::parseTableFrame(tableFrame({bytes})), QList<QByteArray>{bytes});
+    }
+
+    void atMost120LinesAndBrokenBodiesEnd() {
+        QList<QByteArray> many;
+        for (int i = 0; i < 125; ++i)
+            many.append(QByteArray::number(i));
+        const auto lines = table::parseTableFrame(tableFrame(many));
+        QCOMPARE(lines.size(), 120);
+        QCOMPARE(lines.last(), QByteArray("119"));
+        // No line ends at all, or CR LF instead of LF CR: 120 passes and done.
+        QCOMPARE(table::parseTableFrame("[___D_IN]4711{_ENDE__}"), QList<QByteArray>(120, "  "));
+        const auto crlf = table::parseTableFrame("[___D_IN]\r\n4711\r\n{_ENDE__}");
+        QCOMPARE(crlf.size(), 120);
+        QCOMPARE(crlf.first(), QByteArray("\r"));
+        // A frame cut short right after its tag, or before it.
+        QCOMPARE(table::parseTableFrame("[___D_IN]").size(), 120);
+        QCOMPARE(table::parseTableFrame("[___").size(), 120);
+    }
+
+    void sortKeysFoldOnlyAsciiLettersAndEmptyGoesLast() {
+        QList<QByteArray> lines{line("20"), line(""), line("100"), line("abc")};
+        table::sortLines(lines, table::CompareByNumber);
+        QCOMPARE(lines, (QList<QByteArray>{line("100"), line("20"), line("abc"), line("")}));
+
+        QVERIFY(table::compareKeys("abc", "ABC") == 0);
+        QVERIFY(table::compareKeys("ab", "abc") < 0);
+        QVERIFY(table::compareKeys("ZZZ", "ZZZA") < 0);
+        // 'ä' (0xE4) is not folded to 'Ä' (0xC4); bytes above 127 compare unsigned.
+        QVERIFY(table::compareKeys("\xE4", "\xC4") > 0);
+        QVERIFY(table::compareKeys("\xC4", "z") > 0);
+        // '_' (0x5F) lies between the upper and the lower case letters; folded, every letter
+        // sorts before it.
+        QVERIFY(table::compareKeys("_", "a") > 0);
+        QVERIFY(table::compareKeys("_", "A") > 0);
+        QVERIFY(table::compareKeys("_", "{") < 0);
+        // A remark "zzzz" sorts after the blank remark's "ZZZ", a remark "Z" before it.
+        QList<QByteArray> byRemark{line("1", "", "", "", "zzzz"), line("2"),
+                                   line("3", "", "", "", " Z ")};
+        table::sortLines(byRemark, table::CompareByRemark);
+        QCOMPARE(byRemark.at(0).left(1), QByteArray("3"));
+        QCOMPARE(byRemark.at(1).left(1), QByteArray("2"));
+        QCOMPARE(byRemark.at(2).left(1), QByteArray("1"));
+    }
+
+    void numberKeysAndDuplicates() {
+        QCOMPARE(table::NstKey("!4711"), QByteArray("4711"));
+        QCOMPARE(table::NstKey("4711 Empfang"), QByteArray("4711"));
+        QCOMPARE(table::NstKey(" 4711\t "), QByteArray("4711"));
+        QCOMPARE(table::NstKey("!"), QByteArray());
+
+        QCOMPARE(table::FindDuplicateNst({cells("4711"), cells("!4711")}), QByteArray("4711"));
+        QCOMPARE(table::FindDuplicateNst({cells("4711"), cells("4711 Empfang")}),
+                 QByteArray("4711"));
+        // Empty keys are never twins; case counts; alarm numbers may repeat.
+        QCOMPARE(
+            table::FindDuplicateNst({cells(""), cells("!"), cells("  "), cells("a"), cells("A"),
+                                     Cells{"1", "9", "9", "", ""}, Cells{"2", "9", "9", "", ""}}),
+            QByteArray());
+        // The topmost row with a later twin decides, not the first pair found further down.
+        QCOMPARE(table::FindDuplicateNst({cells("7"), cells("5"), cells("5"), cells("7 Empfang")}),
+                 QByteArray("7"));
+    }
+
+    void recordPadsAndCutsUntrimmedCells() {
+        const Cells row{" 19 characters long", "0815", QByteArray(25, '9'), "99.99", "Geb\xFChr"};
+        const QByteArray record = table::TableRecord(row);
+        QCOMPARE(record.size(), 100);
+        QCOMPARE(record, QByteArray(" 19 characters long ") + pad("0815", 20) +
+                             QByteArray(20, '9') + pad("Geb\xFChr", 40));
+        QCOMPARE(table::TableRecord(Cells{}), QByteArray(100, ' '));
+        QCOMPARE(table::saveBody({row, Cells{}}),
+                 "0\n\r" + record + "\n\r1\n\r" + QByteArray(100, ' ') + "\n\r");
+    }
+
+    void zeroChargesNeedNoClearing() {
+        QVERIFY(table::chargesAreZero("0.00"));
+        QVERIFY(table::chargesAreZero(" 0,00 "));
+        QVERIFY(!table::chargesAreZero("12.50"));
+        QVERIFY(!table::chargesAreZero(""));
+        QVERIFY(!table::chargesAreZero("0"));
+        QVERIFY(!table::chargesAreZero("0.000"));
+    }
+
+    void editMasksRefuseWhatTheColumnCannotHold() {
+        QVERIFY(!table::NummernGridGetEditMask(table::Charges));
+        const auto number = *table::NummernGridGetEditMask(table::Number);
+        const auto alarm = *table::NummernGridGetEditMask(table::Alarm);
+        QCOMPARE(number.positions, 19);
+        QCOMPARE(alarm.positions, 20);
+        QCOMPARE(table::NummernGridGetEditMask(table::Remark)->positions, 40);
+
+        int pos = 0;
+        table::EditMaskValidator digits(alarm, QString());
+        QString text = "0815 12";
+        QCOMPARE(digits.validate(text, pos), QValidator::Acceptable);
+        text = "0815a";
+        QCOMPARE(digits.validate(text, pos), QValidator::Invalid);
+        text = QString(21, '1');
+        QCOMPARE(digits.validate(text, pos), QValidator::Invalid);
+
+        table::EditMaskValidator any(number, QString());
+        for (QString t : {QStringLiteral("!4711 Empfang"), QStringLiteral("Küche €")})
+            QCOMPARE(any.validate(t, pos), QValidator::Acceptable);
+        for (QString t : {QStringLiteral("a\u2603"), QStringLiteral("a\nb"), QStringLiteral("\t")})
+            QCOMPARE(any.validate(t, pos), QValidator::Invalid);
+
+        // A server text with letters in an alarm cell stays editable: letters can be removed,
+        // digits added, but no further letter typed.
+        table::EditMaskValidator tolerant(alarm, QStringLiteral("12ab"));
+        for (QString t : {QStringLiteral("12a"), QStringLiteral("912ab"), QStringLiteral("")})
+            QCOMPARE(tolerant.validate(t, pos), QValidator::Acceptable);
+        text = "12abc";
+        QCOMPARE(tolerant.validate(text, pos), QValidator::Invalid);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTableLogic)
+#include "test_table_logic.moc"
