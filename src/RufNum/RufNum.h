@@ -75,6 +75,8 @@ public:
     void LoadTable(const QByteArray& frame);
     void FillGrid();
     bool SaveTable();
+    void NummernGridDblClick(int column);
+    void NummernGridSetEditText(int column, int row, const QString& text);
 
     // Members, named as the operator's documentation names them.
     bool TableModified = false;
@@ -127,6 +129,7 @@ private:
     void wireSocket();
     void setGridColor(const QColor& color);
     static void setCaption(QLabel* label, const QString& text);
+    void setupNummernGrid();
 
     QString m_commandLineText;
     Services m_services;
