@@ -32,9 +32,13 @@ inline QByteArray tableFrame(const QList<QByteArray>& lines) {
     return frames::compose(frames::kTable, body);
 }
 
+enum class Leave { WithTab, EditorOpen };
+
 // Opens the cell's editor as the operator does, types the text over what it shows and
-// leaves the cell with Tab. Characters Latin-1 cannot spell are sent as text of their own.
-inline bool typeInto(TNummernForm& form, int row, table::Field field, const QString& text) {
+// leaves the cell with Tab (or leaves the editor open). Characters beyond ASCII, which
+// QTest cannot spell as keys, arrive as key events carrying their text.
+inline bool typeInto(TNummernForm& form, int row, table::Field field, const QString& text,
+                     Leave leave = Leave::WithTab) {
     const QModelIndex index = form.GridModel->index(row, field);
     form.NummernGrid->setCurrentIndex(index);
     form.NummernGrid->edit(index);
@@ -45,14 +49,15 @@ inline bool typeInto(TNummernForm& form, int row, table::Field field, const QStr
     if (text.isEmpty())
         QTest::keyClick(editor, Qt::Key_Backspace);
     for (QChar c : text) {
-        if (c.unicode() < 0x100) {
+        if (c.unicode() < 0x80) {
             QTest::keyClick(editor, char(c.unicode()));
         } else {
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
             QCoreApplication::sendEvent(editor, &press);
         }
     }
-    QTest::keyClick(editor, Qt::Key_Tab);
+    if (leave == Leave::WithTab)
+        QTest::keyClick(editor, Qt::Key_Tab);
     return true;
 }
 

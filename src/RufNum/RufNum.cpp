@@ -231,5 +231,6 @@ void TNummernForm::AppException(const QString& message) {
 }
 
 bool TNummernForm::SaveSettingsAndTable() {
-    return true;
+    WriteSettings();
+    return SaveTable();
 }

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <array>
 #include <exception>
+#include <optional>
 
 class QLabel;
 class QMenu;
@@ -130,10 +131,15 @@ private:
     void setGridColor(const QColor& color);
     static void setCaption(QLabel* label, const QString& text);
     void setupNummernGrid();
+    void commitOpenEditor();
+    bool saveRows();
 
     QString m_commandLineText;
     Services m_services;
     QString m_host = QStringLiteral("127.0.0.1");
     quint16 m_port = 6767;
     bool m_attemptUnderWay = false;
+    // A save is asking or sending; tables that arrive meanwhile wait in m_deferredTable.
+    bool m_saveRunning = false;
+    std::optional<QByteArray> m_deferredTable;
 };

@@ -28,6 +28,10 @@ void TNummernForm::NummernGridSetEditText(int, int, const QString&) {
 }
 
 void TNummernForm::NummernGridDblClick(int column) {
+    // A save holds the rows it is sending and the numbers it remembers by position; sorting
+    // under it would shift both.
+    if (m_saveRunning)
+        return;
     if (column == 1 + table::Number)
         table::sortLines(TableLines, table::CompareByNumber);
     else if (column == 1 + table::Remark)
@@ -35,4 +39,12 @@ void TNummernForm::NummernGridDblClick(int column) {
     else
         return;
     FillGrid();
+}
+
+void TNummernForm::commitOpenEditor() {
+    // The grid takes an editor's text when the editor closes; a save started from the close
+    // box or the tray leaves it open, and what the operator typed must go with the save.
+    const QModelIndex current = NummernGrid->currentIndex();
+    if (QWidget* editor = current.isValid() ? NummernGrid->indexWidget(current) : nullptr)
+        NummernGrid->itemDelegate()->setModelData(editor, GridModel, current);
 }
