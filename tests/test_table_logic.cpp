@@ -1,3 +1,4 @@
+#include "TableFixtures.h"
 #include "link/Frames.h"
 #include "table/EditMask.h"
 #include "table/TableLines.h"
@@ -10,26 +11,8 @@ using table::Cells;
 
 namespace {
 
-QByteArray pad(const QByteArray& text, int width) {
-    return text.leftJustified(width, ' ', true);
-}
-
-// A received line: number, alarm, emergency, charges, remark at their columns.
-QByteArray line(const QByteArray& number, const QByteArray& alarm = {},
-                const QByteArray& emergency = {}, const QByteArray& charges = {},
-                const QByteArray& remark = {}) {
-    return pad(number, 20) + pad(alarm, 20) + pad(emergency, 20) + pad(charges, 6) + remark;
-}
-
-QByteArray tableFrame(const QList<QByteArray>& lines) {
-    QByteArray body;
-    for (const QByteArray& l : lines)
-        body += frames::line(l);
-    return frames::compose(frames::kTable, body);
-}
-
-Cells cells(const QByteArray& number, const QByteArray& remark = {}) {
-    return Cells{number, {}, {}, "0.00", remark};
+Cells cells(const QByteArray& number) {
+    return Cells{number, {}, {}, "0.00", {}};
 }
 
 } // namespace
@@ -38,7 +21,9 @@ class TestTableLogic : public QObject {
     Q_OBJECT
 private slots:
     void parseKeepsLinesAsSent() {
-        const QByteArray full = line("  4711", "0815", "112", " 12.50", "Küche");
+        const QByteArray full = tableLine("  4711", "0815", "112", " 12.50",
+                                          "K\xFC"
+                                          "che");
         const auto lines = table::parseTableFrame(tableFrame({full, "", "4712"}));
         QCOMPARE(lines, (QList<QByteArray>{full, "  ", "4712"}));
         QCOMPARE(table::field(full, table::Number), pad("  4711", 20));
@@ -48,14 +33,14 @@ private slots:
     }
 
     void shortAndLongLinesGiveShortOrEmptyFields() {
-        const QByteArray l66 = line("1", "2", "3", "0.00");
+        const QByteArray l66 = tableLine("1", "2", "3", "0.00");
         QCOMPARE(l66.size(), 66);
         QCOMPARE(table::field(l66, table::Remark), QByteArray());
         const QByteArray l63 = l66.left(63);
         QCOMPARE(table::field(l63, table::Charges), l66.mid(60, 3));
         QCOMPARE(table::field(l63, table::Remark), QByteArray());
         // Beyond position 106 nothing is shown.
-        const QByteArray l500 = line("1", "", "", "", QByteArray(440, 'x'));
+        const QByteArray l500 = tableLine("1", "", "", "", QByteArray(440, 'x'));
         QCOMPARE(table::field(l500, table::Remark), QByteArray(40, 'x'));
         // All bytes, the control characters included, stay in their field.
         QByteArray bytes;
@@ -83,9 +68,10 @@ private slots:
     }
 
     void sortKeysFoldOnlyAsciiLettersAndEmptyGoesLast() {
-        QList<QByteArray> lines{line("20"), line(""), line("100"), line("abc")};
+        QList<QByteArray> lines{tableLine("20"), tableLine(""), tableLine("100"), tableLine("abc")};
         table::sortLines(lines, table::CompareByNumber);
-        QCOMPARE(lines, (QList<QByteArray>{line("100"), line("20"), line("abc"), line("")}));
+        QCOMPARE(lines, (QList<QByteArray>{tableLine("100"), tableLine("20"), tableLine("abc"),
+                                           tableLine("")}));
 
         QVERIFY(table::compareKeys("abc", "ABC") == 0);
         QVERIFY(table::compareKeys("ab", "abc") < 0);
@@ -99,8 +85,8 @@ private slots:
         QVERIFY(table::compareKeys("_", "A") > 0);
         QVERIFY(table::compareKeys("_", "{") < 0);
         // A remark "zzzz" sorts after the blank remark's "ZZZ", a remark "Z" before it.
-        QList<QByteArray> byRemark{line("1", "", "", "", "zzzz"), line("2"),
-                                   line("3", "", "", "", " Z ")};
+        QList<QByteArray> byRemark{tableLine("1", "", "", "", "zzzz"), tableLine("2"),
+                                   tableLine("3", "", "", "", " Z ")};
         table::sortLines(byRemark, table::CompareByRemark);
         QCOMPARE(byRemark.at(0).left(1), QByteArray("3"));
         QCOMPARE(byRemark.at(1).left(1), QByteArray("2"));
