@@ -112,6 +112,21 @@ private slots:
         QCOMPARE(grid->rowHeight(11), 17);
     }
 
+    void anyBytesFromTheServerAreShownWithoutHarm() {
+        showForm();
+        QByteArray bytes;
+        for (int b = 0; b < 256; ++b)
+            if (b != '\n')
+                bytes.append(char(b));
+        form->LoadTable(tableFrame({bytes, QByteArray(500, '9'), bytes.mid(100, 70)}));
+        QCOMPARE(form->GridModel->rowCount(), 3);
+        QCOMPARE(form->GridModel->cell(0, table::Remark), bytes.mid(66, 40));
+        QVERIFY(!form->NummernGrid->viewport()->grab().isNull());
+        // A number cell full of control characters can still be typed over.
+        QVERIFY(typeInto(*form, 0, table::Number, "4711"));
+        QCOMPARE(form->GridModel->cell(0, table::Number), QByteArray("4711"));
+    }
+
     void headerDoubleClickSortsNumberOrRemark() {
         showForm();
         form->LoadTable(tableFrame(kSortExample));

@@ -10,6 +10,8 @@ void TNummernForm::LoadTable(const QByteArray& frame) {
         m_deferredTable = frame;
         return;
     }
+    // Whatever waited is older than this table.
+    m_deferredTable.reset();
     TableLines = table::parseTableFrame(frame);
     FillGrid();
 }
