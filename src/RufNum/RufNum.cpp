@@ -111,6 +111,7 @@ void TNummernForm::buildComponents() {
         NummernGrid->setColumnWidth(c, kColumnWidths[c + 1]);
     NummernGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     NummernGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setupNummernGrid();
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));

@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <array>
 #include <exception>
+#include <optional>
 
 class QLabel;
 class QMenu;
@@ -91,6 +92,8 @@ public:
     void LoadTable(const QByteArray& frame);
     void FillGrid();
     bool SaveTable();
+    void NummernGridDblClick(int column);
+    void NummernGridSetEditText(int column, int row, const QString& text);
 
     // Members, named as the operator's documentation names them.
     bool TableModified = false;
@@ -145,10 +148,16 @@ private:
     void wireSocket();
     void setGridColor(const QColor& color);
     static void setCaption(QLabel* label, const QString& text);
+    void setupNummernGrid();
+    void commitOpenEditor();
+    bool saveRows();
 
     QString m_commandLineText;
     Services m_services;
     QString m_host = QStringLiteral("127.0.0.1");
     int m_port = 6767;
     bool m_attemptUnderWay = false;
+    // A save is asking or sending; tables that arrive meanwhile wait in m_deferredTable.
+    bool m_saveRunning = false;
+    std::optional<QByteArray> m_deferredTable;
 };

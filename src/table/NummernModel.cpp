@@ -41,7 +41,8 @@ int NummernModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant NummernModel::data(const QModelIndex& index, int role) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    // Views ask about the invalid root index too; that is no mistake worth a warning.
+    if (!index.isValid() || !checkIndex(index))
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return wire::fromWire(m_rows.at(index.row())[index.column()]);
@@ -49,7 +50,7 @@ QVariant NummernModel::data(const QModelIndex& index, int role) const {
 }
 
 bool NummernModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::EditRole ||
+    if (!index.isValid() || !checkIndex(index) || role != Qt::EditRole ||
         !(flags(index) & Qt::ItemIsEditable))
         return false;
     setCell(index.row(), table::Field(index.column()), wire::toWire(value.toString()));
@@ -68,7 +69,7 @@ QVariant NummernModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 Qt::ItemFlags NummernModel::flags(const QModelIndex& index) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!index.isValid() || !checkIndex(index))
         return Qt::NoItemFlags;
     // The charges belong to the server: the cell never becomes current, so no editor opens.
     if (index.column() == table::Charges)

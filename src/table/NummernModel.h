@@ -5,7 +5,6 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
-#include <array>
 
 // The cells of the number grid, held as the server's single-byte text. Model columns are the
 // five data columns (number, alarm, emergency, charges, remark); the row labels "Verb. n" are
@@ -16,7 +15,7 @@
 class NummernModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using Row = std::array<QByteArray, table::FieldCount>;
+    using Row = table::Cells;
 
     explicit NummernModel(QObject* parent = nullptr);
 
@@ -24,6 +23,8 @@ public:
     void fill(const QList<QByteArray>& lines);
 
     QByteArray cell(int row, table::Field column) const { return m_rows.at(row)[column]; }
+    // Every row as it stands, for a save that must not see later changes.
+    const QList<Row>& rows() const { return m_rows; }
     void setCell(int row, table::Field column, const QByteArray& text);
     bool designState() const { return m_design; }
 

@@ -3,12 +3,16 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <array>
 
 // A table line as the server sends it: fixed columns of single-byte text. Positions are
 // 1-based in the server's documentation; here they are offsets and widths.
 namespace table {
 
 enum Field { Number, Alarm, Emergency, Charges, Remark, FieldCount };
+
+// The five fields of one row, each as single-byte text.
+using Cells = std::array<QByteArray, FieldCount>;
 
 struct FieldSpan {
     qsizetype offset;

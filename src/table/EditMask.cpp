@@ -1,0 +1,49 @@
+#include "EditMask.h"
+
+#include "link/Wire1252.h"
+
+#include <QStringView>
+
+namespace table {
+
+std::optional<EditMask> NummernGridGetEditMask(Field f) {
+    switch (f) {
+    // 19, not 20: the server keeps the last position of the number field for itself.
+    case Number:
+        return EditMask{19, false};
+    case Alarm:
+    case Emergency:
+        return EditMask{20, true};
+    case Remark:
+        return EditMask{40, false};
+    default:
+        return std::nullopt;
+    }
+}
+
+bool maskAccepts(const EditMask& mask, char32_t c) {
+    if (c < 0x20 || c == 0x7F || !wire::fitsWire(c))
+        return false;
+    return !mask.digitsOnly || (c >= U'0' && c <= U'9') || c == U' ';
+}
+
+EditMaskValidator::EditMaskValidator(EditMask mask, const QString& original, QObject* parent)
+    : QValidator(parent), m_mask(mask), m_tolerated(0) {
+    m_tolerated = refused(original);
+}
+
+qsizetype EditMaskValidator::refused(const QString& text) const {
+    qsizetype n = 0;
+    for (char32_t c : QStringView(text).toUcs4())
+        if (!maskAccepts(m_mask, c))
+            ++n;
+    return n;
+}
+
+QValidator::State EditMaskValidator::validate(QString& input, int&) const {
+    if (input.size() > m_mask.positions)
+        return Invalid;
+    return refused(input) > m_tolerated ? Invalid : Acceptable;
+}
+
+} // namespace table
