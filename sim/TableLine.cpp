@@ -3,10 +3,6 @@
 namespace tableline {
 namespace {
 
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 void appendPadded(QByteArray& out, QByteArrayView text, qsizetype width) {
     const QByteArrayView cut = text.first(qMin(text.size(), width));
     out.append(cut);
@@ -14,16 +10,6 @@ void appendPadded(QByteArray& out, QByteArrayView text, qsizetype width) {
 }
 
 } // namespace
-
-QByteArrayView trimmed(QByteArrayView text) {
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && isBlank(text[from]))
-        ++from;
-    while (to > from && isBlank(text[to - 1]))
-        --to;
-    return text.sliced(from, to - from);
-}
 
 QByteArrayView field(QByteArrayView line, qsizetype at, qsizetype width) {
     if (at >= line.size())

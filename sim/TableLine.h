@@ -1,5 +1,7 @@
 #pragma once
 
+#include "table/TableLines.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -10,16 +12,16 @@
 // Charges belong to the server; a save never touches them.
 namespace tableline {
 
-inline constexpr qsizetype kChargesAt = 60;
-inline constexpr qsizetype kChargesWidth = 6;
-inline constexpr qsizetype kRemarkAt = 66;
-inline constexpr qsizetype kLineWidth = 106;
-inline constexpr qsizetype kNumberWidth = 20;
-inline constexpr qsizetype kRecordWidth = 100;
-inline constexpr qsizetype kRecordRemarkAt = 60;
+// The layout is the client's own, so the two can never drift apart.
+inline constexpr qsizetype kChargesAt = table::kLineFields[table::Charges].offset;
+inline constexpr qsizetype kChargesWidth = table::kLineFields[table::Charges].width;
+inline constexpr qsizetype kRemarkAt = table::kLineFields[table::Remark].offset;
+inline constexpr qsizetype kLineWidth = table::kLineLength;
+inline constexpr qsizetype kNumberWidth = table::kLineFields[table::Number].width;
+inline constexpr qsizetype kRecordWidth = table::kRecordLength;
+inline constexpr qsizetype kRecordRemarkAt = table::kRecordFields[table::Remark].offset;
 
-// Without leading and trailing bytes of code 0 to 32, as the client trims.
-QByteArrayView trimmed(QByteArrayView text);
+using table::trimmed;
 
 // The field at [at, at + width), cut as far as the line reaches.
 QByteArrayView field(QByteArrayView line, qsizetype at, qsizetype width);

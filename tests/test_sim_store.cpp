@@ -59,7 +59,7 @@ private slots:
                 continue;
             QCOMPARE(row.size(), tableline::kLineWidth);
             QVERIFY(!tableline::trimmed(tableline::number(row)).isEmpty());
-            charges.insert(tableline::trimmed(tableline::charges(row)).toByteArray());
+            charges.insert(tableline::trimmed(tableline::charges(row)));
             withoutRemark += tableline::trimmed(row.mid(tableline::kRemarkAt)).isEmpty();
         }
         QVERIFY(charges.contains("12.50") && charges.contains("0.00") && charges.contains("0,00"));

@@ -21,7 +21,13 @@ struct FieldSpan {
 inline constexpr FieldSpan kLineFields[FieldCount] = {
     {0, 20}, {20, 20}, {40, 20}, {60, 6}, {66, 40}};
 
+inline constexpr qsizetype kLineLength = 106;
 inline constexpr int kMaxLines = 120;
+
+// A row as a save sends it back: the same fields without the charges, the remark moved up.
+inline constexpr FieldSpan kRecordFields[FieldCount] = {
+    {0, 20}, {20, 20}, {40, 20}, {60, 0}, {60, 40}};
+inline constexpr qsizetype kRecordLength = 100;
 
 // The field as cut out of the line, blanks kept; short lines give short or empty fields.
 QByteArray field(const QByteArray& line, Field f);

@@ -41,10 +41,8 @@ QByteArray FindDuplicateNst(const QList<Cells>& rows) {
 QByteArray TableRecord(const Cells& row) {
     QByteArray record;
     record.reserve(kRecordLength);
-    appendPadded(record, row[Number], 20);
-    appendPadded(record, row[Alarm], 20);
-    appendPadded(record, row[Emergency], 20);
-    appendPadded(record, row[Remark], 40);
+    for (Field f : {Number, Alarm, Emergency, Remark})
+        appendPadded(record, row[f], kRecordFields[f].width);
     return record;
 }
 

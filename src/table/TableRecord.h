@@ -11,8 +11,6 @@
 // call or room numbers.
 namespace table {
 
-inline constexpr qsizetype kRecordLength = 100;
-
 // The number as the server matches it: trimmed, without a leading "!", and only up to the
 // first blank, so "!4711" and "4711 Empfang" both are 4711.
 QByteArray NstKey(QByteArrayView number);
