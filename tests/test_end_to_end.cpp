@@ -31,7 +31,8 @@ struct Installation {
         form->setServer(QStringLiteral("127.0.0.1"), sim.port());
         form->OpenConnection();
         QTRY_VERIFY(form->Connected);
-        QTRY_COMPARE(form->TableLines.size(), store.rows().size());
+        QTRY_COMPARE(form->TableLines, servedLines());
+        QCOMPARE(form->WatchCount, 1);
     }
     void command(const char* text) { QVERIFY(control.execute(QString::fromLatin1(text)).ok); }
     // One watch tick, and the server's answer to its heartbeat.
@@ -55,15 +56,6 @@ struct Installation {
 class TestEndToEnd : public QObject {
     Q_OBJECT
 private slots:
-    void tableArrivesAsServed() {
-        Installation i;
-        i.start();
-        QCOMPARE(i.form->TableLines, i.servedLines());
-        QCOMPARE(i.form->GridModel->rowCount(), int(i.store.rows().size()));
-        QCOMPARE(i.form->WatchCount, 1);
-        QCOMPARE(i.form->Label2->text(), QStringLiteral(" Server 127.0.0.1 OK!"));
-    }
-
     void silentServerPromptsAndHeartbeatResumes() {
         Installation i;
         i.start();
@@ -96,35 +88,6 @@ private slots:
         i.tickAnswered();
         i.tickAnswered();
         QCOMPARE(i.fake.prompts.shown.size(), 3);
-    }
-
-    void alarmOffAndBusyListReachTheOperator() {
-        Installation i;
-        i.start();
-        i.command("alarm-off on");
-        i.command("busy 12,17");
-        i.form->Timer1Timer();
-        QTRY_COMPARE(i.form->Label1->text(), QStringLiteral(" ALARM = AUS !"));
-        QTRY_COMPARE(i.fake.store.values.value("Belegt/Belegt="), QVariant("12,17"));
-
-        // The server falls silent: the prompt names the busy extensions it last reported.
-        i.command("silent on");
-        i.form->Timer1Timer();
-        i.form->Timer1Timer();
-        QTRY_COMPARE(i.fake.prompts.shown.size(), 1);
-        QCOMPARE(i.fake.prompts.shown[0].text,
-                 QStringLiteral("Torvanel Server meldet sich nicht !\n\rAktivierte Nst. = 12,17"));
-    }
-
-    void droppedLinkIsReopenedAndTheTableReloaded() {
-        Installation i;
-        i.start();
-        i.form->TableLines.clear();
-        i.command("drop");
-        QTRY_COMPARE(i.form->Label2->text(), QStringLiteral(" kein Server! 127.0.0.1"));
-        i.form->Timer1Timer();
-        QTRY_VERIFY(i.form->Connected);
-        QTRY_COMPARE(i.form->TableLines, i.servedLines());
     }
 };
 

@@ -4,6 +4,7 @@
 #include "platform/InstanceGuard.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -102,6 +103,25 @@ private slots:
         QCOMPARE(ended.count(), 0);
         QVERIFY(!form.isVisible() || form.isMinimized());
         QVERIFY(form.Timer1.isActive());
+    }
+
+    void serverTextInARealBoxIsPlainAndBounded() {
+        const QString alarm = QStringLiteral("Alarm von Nst. <b>1</b>") + QString(10000, u'7');
+        QString shown, details;
+        Qt::TextFormat format = Qt::RichText;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            details = box->detailedText();
+            format = box->textFormat();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        MessageBoxPrompts prompts;
+        QCOMPARE(prompts.ask(alarm, QStringLiteral(" A C H T U N G "), mb::OkCancel), mb::IdCancel);
+        QCOMPARE(format, Qt::PlainText);
+        QVERIFY(shown.startsWith("Alarm von Nst. <b>1</b>") && shown.size() < 1000);
+        QCOMPARE(details, alarm);
     }
 
     void escapedErrorEndsTheProgramThroughTheHandler() {

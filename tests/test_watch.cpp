@@ -1,8 +1,7 @@
 #include "FakeServices.h"
+#include "LoopbackPeer.h"
 #include "link/Frames.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 namespace {
@@ -86,16 +85,8 @@ private slots:
     void silentAndAlarmInOneTick() {
         FakeServices fake;
         TNummernForm form(QString(), fake.services());
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        QByteArray received;
-        connect(&server, &QTcpServer::newConnection, this, [&] {
-            QTcpSocket* s = server.nextPendingConnection();
-            connect(s, &QTcpSocket::readyRead, this, [&received, s] { received += s->readAll(); });
-        });
-        form.setServer(QStringLiteral("127.0.0.1"), server.serverPort());
-        form.OpenConnection();
-        QTRY_VERIFY(form.Connected);
+        LoopbackPeer peer;
+        QVERIFY(peer.attach(form));
         form.Timer2.stop();
 
         form.WatchCount = 0;
@@ -115,7 +106,7 @@ private slots:
         QCOMPARE(creditWhileOpen, (QList<int>{0, 4}));
         QCOMPARE(form.WatchCount, 3);
         // One heartbeat after the silent prompt, one at the end of the tick.
-        QTRY_COMPARE(received, frames::heartbeat() + frames::heartbeat());
+        QTRY_COMPARE(peer.received, frames::heartbeat() + frames::heartbeat());
         // The alarm stands until the server withdraws it: it comes again at the next tick.
         form.Timer1Timer();
         QCOMPARE(fake.prompts.shown.size(), 3);
@@ -144,15 +135,6 @@ private slots:
         form.Timer1Timer();
         QCOMPARE(fake.prompts.shown.last().text, kSilent);
         QCOMPARE(form.BusyList, QString());
-    }
-
-    void alarmTextIsShownAsItCame() {
-        FakeServices fake;
-        TNummernForm form(QString(), fake.services());
-        form.AlarmNst = QByteArray("<b>1</b>\x01\xe4");
-        form.Timer1Timer();
-        QCOMPARE(fake.prompts.shown.last().text,
-                 QStringLiteral("Alarm von Nst. <b>1</b>\x01") + QChar(0xE4));
     }
 
     void afterAnUnhandledErrorTicksOnlyBeep() {
