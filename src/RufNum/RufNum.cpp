@@ -226,9 +226,12 @@ void TNummernForm::AppException(const QString& message) {
     try {
         SaveSettingsAndTable();
     } catch (const std::exception& e) {
-        // The program ends all the same; the operator hears why the save failed too.
-        m_services.prompts.ask(QString::fromLocal8Bit(e.what()), QStringLiteral("TorvanelClient"),
-                               mb::Ok | mb::IconHand);
+        // The program ends all the same; the operator hears why the save failed too, unless
+        // the save's failure is the very error that brought us here.
+        const QString saveError = QString::fromLocal8Bit(e.what());
+        if (saveError != message)
+            m_services.prompts.ask(saveError, QStringLiteral("TorvanelClient"),
+                                   mb::Ok | mb::IconHand);
     } catch (...) {
     }
     RemoveTrayIcon();
