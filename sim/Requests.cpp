@@ -93,13 +93,13 @@ std::optional<QByteArray> parseClearCharges(QByteArrayView frame, QString* why) 
         *why = QStringLiteral("body is not exactly one line");
         return std::nullopt;
     }
-    const QByteArrayView number = tableline::trimmed(lines->front());
+    const QByteArray number = tableline::trimmed(lines->front());
     // An empty number names no extension; matching it would clear every unnamed row.
     if (number.isEmpty()) {
         *why = QStringLiteral("empty number");
         return std::nullopt;
     }
-    return number.toByteArray();
+    return number;
 }
 
 } // namespace requests
