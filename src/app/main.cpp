@@ -56,8 +56,11 @@ int main(int argc, char** argv) {
         QObject::connect(
             &form, &TNummernForm::terminateRequested, &app, [] { QCoreApplication::exit(0); },
             Qt::QueuedConnection);
+        // A refused second start brings us forward, but a window the operator sent to the
+        // tray stays there.
         QObject::connect(&guard, &InstanceGuard::activationRequested, &form, [&form] {
-            form.showNormal();
+            if (!form.isVisible())
+                return;
             form.raise();
             form.activateWindow();
         });
