@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTcpServer>
 #include <QTest>
@@ -319,6 +320,28 @@ private slots:
         // Then the newest table replaces the grid.
         QCOMPARE(form->TableLines, newest);
         QVERIFY(!form->TableModified);
+    }
+
+    void quitOrErrorDuringASaveEndsOnlyAfterIt_data() {
+        QTest::addColumn<bool>("error");
+        QTest::newRow("quit") << false;
+        QTest::newRow("unhandled error") << true;
+    }
+    void quitOrErrorDuringASaveEndsOnlyAfterIt() {
+        QFETCH(bool, error);
+        load({tableLine("4711")});
+        QVERIFY(typeInto(0, table::Remark, "neu"));
+        QSignalSpy ended(form.get(), &TNummernForm::terminateRequested);
+        fakes->prompts.answers = {mb::IdOk, mb::IdOk}; // the quit (or error) box, the question
+        fakes->prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
+            if (box.text != kSaveQuestion)
+                return;
+            error ? form->AppException(QStringLiteral("kaputt")) : form->B1Click();
+            QCOMPARE(ended.count(), 0);
+        };
+        QVERIFY(form->SaveSettingsAndTable());
+        QCOMPARE(sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
+        QCOMPARE(ended.count(), 1);
     }
 };
 

@@ -156,6 +156,9 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
         fail(QStringLiteral("der Eintrag %1 in [%2] ist nicht eindeutig").arg(key, section));
 
     QSaveFile out(m_path);
+    // An administrator may allow writing the file but not its folder; then there is no room
+    // for a temporary beside it, and writing in place is the only way.
+    out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly) || out.write(next) != next.size() || !out.commit())
         fail(out.errorString());
     m_parsed = std::move(written);

@@ -14,6 +14,7 @@
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <utility>
 
 // The resources live in this static library; the linker would drop them unasked.
 static void initResources() {
@@ -200,14 +201,26 @@ void TNummernForm::B1Click() {
                                               mb::OkCancel | mb::IconHand | mb::DefButton2);
     if (answer != mb::IdOk)
         return;
+    if (m_saveRunning) {
+        m_endAfterSave = EndAfterSave::IfSaved;
+        return;
+    }
     // A save refused for a duplicate number would lose the operator's edits if we ended now;
     // stay, and show the window so the numbers can be mended.
     if (!SaveSettingsAndTable()) {
-        showNormal();
-        raise();
-        activateWindow();
+        showForMending();
         return;
     }
+    endProgram();
+}
+
+void TNummernForm::showForMending() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TNummernForm::endProgram() {
     RemoveTrayIcon();
     emit terminateRequested();
 }
@@ -223,6 +236,10 @@ void TNummernForm::HideToTray() {
 void TNummernForm::AppException(const QString& message) {
     WatchBusy = true;
     m_services.prompts.ask(message, QStringLiteral("TorvanelClient"), mb::Ok | mb::IconHand);
+    if (m_saveRunning) {
+        m_endAfterSave = EndAfterSave::Always;
+        return;
+    }
     try {
         SaveSettingsAndTable();
     } catch (const std::exception& e) {
@@ -234,11 +251,19 @@ void TNummernForm::AppException(const QString& message) {
                                    mb::Ok | mb::IconHand);
     } catch (...) {
     }
-    RemoveTrayIcon();
-    emit terminateRequested();
+    endProgram();
 }
 
 bool TNummernForm::SaveSettingsAndTable() {
+    const bool outermost = !m_saveRunning;
     WriteSettings();
-    return SaveTable();
+    const bool saved = SaveTable();
+    if (outermost && m_endAfterSave != EndAfterSave::No) {
+        const EndAfterSave end = std::exchange(m_endAfterSave, EndAfterSave::No);
+        if (saved || end == EndAfterSave::Always)
+            endProgram();
+        else
+            showForMending();
+    }
+    return saved;
 }

@@ -159,5 +159,12 @@ private:
     bool m_attemptUnderWay = false;
     // A save is asking or sending; tables that arrive meanwhile wait in m_deferredTable.
     bool m_saveRunning = false;
+    // A quit or an unhandled error that comes while a save is asking its questions ends the
+    // program once that save is over; ending at once would cut its questions short and the
+    // edits would go unsent without the operator having declined them.
+    enum class EndAfterSave { No, IfSaved, Always };
+    EndAfterSave m_endAfterSave = EndAfterSave::No;
+    void endProgram();
+    void showForMending();
     std::optional<QByteArray> m_deferredTable;
 };

@@ -51,8 +51,11 @@ void TNummernForm::setServer(const QString& host, quint16 port) {
 
 void TNummernForm::Send(const QByteArray& frame) {
     // Frames sent while the link is down go nowhere, silently.
-    if (ClientZuServer.state() == QAbstractSocket::ConnectedState)
+    if (ClientZuServer.state() == QAbstractSocket::ConnectedState) {
         ClientZuServer.write(frame);
+        // Out now, not at the next turn of the event loop: a quit may end it before then.
+        ClientZuServer.flush();
+    }
 }
 
 void TNummernForm::ClientZuServerLookup() {

@@ -39,8 +39,13 @@ bool InstanceGuard::tryAcquire() {
     auto lock = std::make_unique<QLockFile>(lockFolder() + QLatin1Char('/') + m_name + ".lock");
     // A lock left by a crashed instance is recognised by its dead process id, not by age.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0))
-        return false;
+    if (!lock->tryLock(0)) {
+        // Only another instance holding the lock refuses the start; a runtime folder we
+        // cannot write to must not lock the operator out of the program.
+        if (lock->error() == QLockFile::LockFailedError)
+            return false;
+        return true;
+    }
     m_lock = std::move(lock);
     // A socket file left behind by a crash would make listen() fail; we own the name now.
     QLocalServer::removeServer(m_name);

@@ -1,8 +1,22 @@
 #include "UserStore.h"
 
 #include <QSettings>
+#include <memory>
 
 namespace {
+
+// One fresh accessor per pass. On Windows it is HKEY_CURRENT_USER\SOFTWARE\TorvanelClient
+// itself, where earlier installations keep their values; Qt's organisation/application scheme
+// would put them one level deeper.
+std::unique_ptr<QSettings> open() {
+#ifdef Q_OS_WIN
+    return std::make_unique<QSettings>(
+        QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\TorvanelClient"), QSettings::NativeFormat);
+#else
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("TorvanelClient"));
+#endif
+}
 
 QString path(const QString& key, const QString& name) {
     return key + QLatin1Char('/') + name;
@@ -11,20 +25,20 @@ QString path(const QString& key, const QString& name) {
 } // namespace
 
 std::optional<QVariant> SettingsUserStore::read(const QString& key, const QString& name) {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TorvanelClient"));
-    const QVariant v = s.value(path(key, name));
-    if (s.status() != QSettings::NoError || !v.isValid())
+    const auto s = open();
+    const QVariant v = s->value(path(key, name));
+    if (s->status() != QSettings::NoError || !v.isValid())
         return std::nullopt;
     return v;
 }
 
 bool SettingsUserStore::write(const QString& key, const QString& name, const QVariant& value) {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TorvanelClient"));
-    if (!s.isWritable())
+    const auto s = open();
+    if (!s->isWritable())
         return false;
-    s.setValue(path(key, name), value);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    s->setValue(path(key, name), value);
+    s->sync();
+    return s->status() == QSettings::NoError;
 }
 
 std::optional<int> SettingsUserStore::readInt(const QString& key, const QString& name) {
@@ -34,21 +48,19 @@ std::optional<int> SettingsUserStore::readInt(const QString& key, const QString&
     // The registry hands back a DWORD; the text file a string of digits. Either counts.
     bool ok = false;
     const int i = v->typeId() == QMetaType::QString ? v->toString().toInt(&ok) : v->toInt(&ok);
-    if (!ok || !(v->canConvert<int>()))
+    if (!ok)
         return std::nullopt;
     return i;
 }
 
 std::optional<QString> SettingsUserStore::readString(const QString& key, const QString& name) {
-    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("TorvanelClient"));
-    if (s.status() != QSettings::NoError)
-        return std::nullopt;
-    const QVariant v = s.value(path(key, name));
-    if (!v.isValid())
+    const auto v = read(key, name);
+    // A store that cannot be read, or a value that is not there, reads as the empty text.
+    if (!v)
         return QString();
-    if (v.typeId() != QMetaType::QString)
+    if (v->typeId() != QMetaType::QString)
         return std::nullopt;
-    return v.toString();
+    return v->toString();
 }
 
 bool SettingsUserStore::writeInt(const QString& key, const QString& name, int value) {

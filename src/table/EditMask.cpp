@@ -43,7 +43,11 @@ qsizetype EditMaskValidator::refused(const QString& text) const {
 QValidator::State EditMaskValidator::validate(QString& input, int&) const {
     if (input.size() > m_mask.positions)
         return Invalid;
-    return refused(input) > m_tolerated ? Invalid : Acceptable;
+    const qsizetype n = refused(input);
+    if (n > m_tolerated)
+        return Invalid;
+    m_tolerated = n;
+    return Acceptable;
 }
 
 } // namespace table

@@ -34,7 +34,9 @@ private:
     qsizetype refused(const QString& text) const;
 
     EditMask m_mask;
-    qsizetype m_tolerated;
+    // Refused characters still allowed: those the server sent and the operator kept. It only
+    // falls, so deleting one of them never makes room for a new one.
+    mutable qsizetype m_tolerated;
 };
 
 } // namespace table
