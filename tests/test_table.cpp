@@ -227,12 +227,14 @@ private slots:
         // A line break would tear the save frame apart; letters the server put into an alarm
         // number may be removed, but none added.
         int pos = 0;
-        QString broken = "a\nb", fewer = "912a", more = "12abc";
+        QString broken = "a\nb", fewer = "912a", more = "12abc", swapped = "912b";
         table::EditMaskValidator remark(*table::NummernGridGetEditMask(table::Remark), "");
         table::EditMaskValidator alarm(*table::NummernGridGetEditMask(table::Alarm), "12ab");
         QCOMPARE(remark.validate(broken, pos), QValidator::Invalid);
         QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
         QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
+        // A letter removed leaves no room for another one.
+        QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
     }
 
     void onlyARemarkEditedSendsEveryRowAsItStands() {

@@ -3,6 +3,7 @@
 #include "link/Wire1252.h"
 
 #include <QStringView>
+#include <algorithm>
 
 namespace table {
 
@@ -28,25 +29,26 @@ bool maskAccepts(const EditMask& mask, char32_t c) {
 }
 
 EditMaskValidator::EditMaskValidator(EditMask mask, const QString& original, QObject* parent)
-    : QValidator(parent), m_mask(mask), m_tolerated(0) {
+    : QValidator(parent), m_mask(mask) {
     m_tolerated = refused(original);
 }
 
-qsizetype EditMaskValidator::refused(const QString& text) const {
-    qsizetype n = 0;
+QList<char32_t> EditMaskValidator::refused(const QString& text) const {
+    QList<char32_t> out;
     for (char32_t c : QStringView(text).toUcs4())
         if (!maskAccepts(m_mask, c))
-            ++n;
-    return n;
+            out.append(c);
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 QValidator::State EditMaskValidator::validate(QString& input, int&) const {
     if (input.size() > m_mask.positions)
         return Invalid;
-    const qsizetype n = refused(input);
-    if (n > m_tolerated)
+    const QList<char32_t> now = refused(input);
+    if (!std::includes(m_tolerated.begin(), m_tolerated.end(), now.begin(), now.end()))
         return Invalid;
-    m_tolerated = n;
+    m_tolerated = now;
     return Acceptable;
 }
 

@@ -2,6 +2,7 @@
 
 #include "TableLines.h"
 
+#include <QList>
 #include <QString>
 #include <QValidator>
 #include <optional>
@@ -31,12 +32,13 @@ public:
     State validate(QString& input, int& pos) const override;
 
 private:
-    qsizetype refused(const QString& text) const;
+    // The characters of `text` that the mask refuses, sorted.
+    QList<char32_t> refused(const QString& text) const;
 
     EditMask m_mask;
     // Refused characters still allowed: those the server sent and the operator kept. It only
-    // falls, so deleting one of them never makes room for a new one.
-    mutable qsizetype m_tolerated;
+    // shrinks, so deleting or replacing one of them never makes room for a new one.
+    mutable QList<char32_t> m_tolerated;
 };
 
 } // namespace table
