@@ -130,6 +130,21 @@ private slots:
         QCOMPARE(readAll(c.ini()), QByteArray(text).replace("insystry=0", "insystry=1"));
     }
 
+    void fileInTheAnsiCodePageIsReadAndWrittenInIt() {
+        Client c;
+        // Saved by an old editor: "Süd" and "Küche" in Windows-1252, no first-run entries due.
+        const QByteArray text = "[UDPLinkS\xFC"
+                                "d]\nH_Port=7000\nH_TCPIP=k\xFC"
+                                "che\n";
+        c.setIni(text);
+        c.start(QStringLiteral("Süd"));
+        QCOMPARE(c.form->port(), 7000);
+        QCOMPARE(c.form->host(), QStringLiteral("küche"));
+        c.form->InSysTry = false;
+        c.form->SaveSettingsAndTable();
+        QCOMPARE(readAll(c.ini()), text + "[ALLGEMEIN]\nInSysTry=0\n");
+    }
+
     // Of the four position values, one missing or not a number and none is used.
     void instanceTextSelectsServerSectionAndPositionNames_data() {
         QTest::addColumn<QVariantList>("own");

@@ -42,9 +42,13 @@ struct IniFile::Parsed {
     // in the file is the one we read, no multi-line values: a line is an entry.
     CSimpleIniA ini{false, true, false};
     QByteArray text;
+    // A file saved in the ANSI code page names its sections in it too ("[UDPLinkSüd]"); we
+    // look names up, and write, in the file's own encoding.
+    bool utf8 = true;
 
+    QByteArray encode(const QString& s) const { return utf8 ? s.toUtf8() : wire::toWire(s); }
     const char* value(const QString& section, const QString& key) const {
-        return ini.GetValue(section.toUtf8().constData(), key.toUtf8().constData(), nullptr);
+        return ini.GetValue(encode(section).constData(), encode(key).constData(), nullptr);
     }
 };
 
@@ -98,6 +102,9 @@ void IniFile::load() {
         return;
     }
     m_parsed->text = text;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8.decode(text); // decoded only to learn whether it is UTF-8
+    m_parsed->utf8 = !utf8.hasError();
 }
 
 void IniFile::fail(const QString& why) const {
@@ -135,20 +142,21 @@ void IniFile::writeInt(const QString& section, const QString& key, int value) {
 }
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
-    const QByteArray bytes = withoutOuterBlanks(value.toUtf8());
-    if (bytes.contains('\n') || bytes.contains('\r'))
+    if (value.contains(u'\n') || value.contains(u'\r'))
         fail(QStringLiteral("der Wert von %1 enthält einen Zeilenumbruch").arg(key));
     // Another instance may have written since this pass began; build on what is there now.
     load();
     if (!m_problem.isEmpty())
         fail(QStringLiteral("sie ") + m_problem);
+    const QByteArray bytes = withoutOuterBlanks(m_parsed->encode(value));
     const QByteArray next =
-        profile::setEntry(m_parsed->text, section.toUtf8(), key.toUtf8(), bytes);
+        profile::setEntry(m_parsed->text, m_parsed->encode(section), m_parsed->encode(key), bytes);
     if (next == m_parsed->text)
         return;
 
     auto written = std::make_unique<Parsed>();
     written->text = next;
+    written->utf8 = m_parsed->utf8;
     const bool parsed = written->ini.LoadData(next.constData(), size_t(next.size())) >= 0;
     const char* readBack = parsed ? written->value(section, key) : nullptr;
     // What we write must be exactly what the next reader finds, or we leave the file alone.
