@@ -217,6 +217,11 @@ private slots:
         c.fake.prompts.answers = {mb::IdCancel};
         c.form->B1Click();
         QCOMPARE(c.fake.prompts.shown.size(), 1);
+        const auto& box = c.fake.prompts.shown.last();
+        QCOMPARE(box.text, QStringLiteral("   TorvanelClient  Beenden ???  "));
+        QCOMPARE(box.caption, QStringLiteral(" A C H T U N G ! "));
+        QCOMPARE(box.flags, 0x111u);
+        QCOMPARE(c.fake.beeper.beeps, (QList<QPair<int, int>>{{666, 200}}));
         QVERIFY(c.form->Tray->isVisible());
         QCOMPARE(ended.size(), 0);
         QVERIFY(!QFile::exists(c.ini()));
