@@ -24,7 +24,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "(screenshot: DISPLAY=$DISPLAY import -window root shot.png)"
 fi
 
-build/default/sim/torvanel-sim --table "$data/table.txt" < /dev/null & pids+=($!)
+build/default/sim/torvanel-sim --table "$data/table.txt" < /dev/null & sim=$!
+pids+=("$sim")
 sleep 0.5
+if ! kill -0 "$sim" 2>/dev/null; then
+  echo "The simulator did not start (is port 6767 taken?)" >&2
+  exit 1
+fi
 echo "Simulator: 127.0.0.1:6767, table in $data/table.txt"
 build/default/src/TorvanelClient
