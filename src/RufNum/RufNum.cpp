@@ -50,8 +50,7 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
       m_commandLineText(commandLineText), m_services(services) {
     initResources();
     buildComponents();
-    // The members start empty (their declarations); the table list and the tray picture next.
-    TableLines.clear();
+    // Members start as declared: empty texts and table, credit 4, link down, no tick running.
     TrayIcon.addFile(QStringLiteral(":/MAINICON"));
     TrayIcon.addFile(QStringLiteral(":/MAINICON16"));
     AddTrayIcon();
@@ -61,10 +60,7 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
                        : QStringLiteral("TorvanelClient  ") + m_commandLineText);
     setWindowIcon(TrayIcon);
     ReadSettings();
-    Connected = false;
     OpenConnection();
-    WatchCount = 4;
-    WatchBusy = false;
 }
 
 TNummernForm::~TNummernForm() = default;

@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
-#include <exception>
 #include <optional>
 
 class QLabel;
