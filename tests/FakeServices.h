@@ -1,8 +1,8 @@
 #pragma once
 
-#include "RufNum/RufNum.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
+#include "platform/Services.h"
 #include "platform/ShellOpen.h"
 #include "platform/UserStore.h"
 
@@ -92,5 +92,16 @@ struct FakeServices {
     MemoryUserStore store;
     FakeShellOpen shell;
     QTemporaryDir programDir;
-    Services services() { return Services{prompts, beeper, store, shell, programDir.path()}; }
+    // Clocks stay still unless a test asks otherwise: it drives the ticks itself.
+    int watchIntervalMs = 3600 * 1000;
+    int tableRequestIntervalMs = 10;
+    Services services() {
+        return Services{prompts,
+                        beeper,
+                        store,
+                        shell,
+                        programDir.path(),
+                        watchIntervalMs,
+                        tableRequestIntervalMs};
+    }
 };

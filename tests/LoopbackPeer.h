@@ -1,32 +1,51 @@
 #pragma once
 
-#include "RufNum/RufNum.h"
+#include "link/FrameReader.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
-// A server on 127.0.0.1 that records what the client sends and can answer it.
+// The server side of the client's link, on 127.0.0.1: takes the latest connection, keeps
+// what the client sends (raw and as frames) and can answer.
 struct LoopbackPeer {
     LoopbackPeer() {
         server.listen(QHostAddress::LocalHost);
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            socket = server.nextPendingConnection();
-            QObject::connect(socket, &QTcpSocket::readyRead,
-                             [this] { received += socket->readAll(); });
+            while (QTcpSocket* next = server.nextPendingConnection()) {
+                ++connections;
+                socket = next;
+                reader.clear();
+                QObject::connect(next, &QTcpSocket::readyRead, [this, next] {
+                    const QByteArray bytes = next->readAll();
+                    received += bytes;
+                    frames += reader.feed(bytes);
+                });
+            }
         });
     }
-    // Points the form here and waits until it is connected.
-    bool attach(TNummernForm& form) {
-        form.setServer(QStringLiteral("127.0.0.1"), server.serverPort());
-        form.OpenConnection();
-        return QTest::qWaitFor([&] { return socket && form.Connected; });
+    quint16 port() const { return server.serverPort(); }
+    bool waitForClient() {
+        return QTest::qWaitFor([this] { return socket != nullptr; });
     }
     void send(const QByteArray& bytes) {
         socket->write(bytes);
         socket->flush();
     }
+    // Waits until the client has sent `marker` and returns the frames before it. The client is
+    // made to send the marker last, so "nothing else was sent" needs no time-out.
+    QList<QByteArray> framesBefore(const QByteArray& marker) {
+        if (!QTest::qWaitFor([&] { return frames.contains(marker); }))
+            return {"no marker received"};
+        const QList<QByteArray> before = frames.mid(0, frames.indexOf(marker));
+        frames.remove(0, before.size() + 1);
+        return before;
+    }
+
     QTcpServer server;
     QTcpSocket* socket = nullptr;
+    int connections = 0;
+    FrameReader reader;
     QByteArray received;
+    QList<QByteArray> frames;
 };

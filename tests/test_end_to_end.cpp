@@ -1,12 +1,14 @@
 // The client against the simulator on 127.0.0.1, both in this process, with the watch
 // driven tick by tick.
 #include "FakeServices.h"
+#include "RufNum/RufNum.h"
 #include "sim/SimControl.h"
 #include "sim/SimServer.h"
 #include "sim/TableStore.h"
-#include "table/NummernModel.h"
+#include "table/NumberTable.h"
+#include "watch/Watch.h"
 
-#include <QLabel>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -20,26 +22,29 @@ struct Installation {
     SimControl control{sim};
     FakeServices fake;
     std::unique_ptr<TNummernForm> form;
+    Watch* watch = nullptr;
 
+    // The client's settings name the simulator's port; the test is the watch's clock.
     void start() {
         QString error;
         QVERIFY2(store.open(&error), qPrintable(error));
         QVERIFY2(sim.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
+        QFile ini(fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[UDPLink]\nH_Port=" + QByteArray::number(sim.port()) + "\n");
+        ini.close();
         form = std::make_unique<TNummernForm>(QString(), fake.services());
-        form->Timer1.stop(); // the test is the clock
-        form->Timer2.setInterval(10);
-        form->setServer(QStringLiteral("127.0.0.1"), sim.port());
-        form->OpenConnection();
-        QTRY_VERIFY(form->Connected);
-        QTRY_COMPARE(form->TableLines, servedLines());
-        QCOMPARE(form->WatchCount, 1);
+        watch = form->findChild<Watch*>();
+        const NumberTable* table = form->findChild<NumberTable*>();
+        QTRY_COMPARE(table->lines(), servedLines());
+        QCOMPARE(watch->watchCount(), 1);
     }
     void command(const char* text) { QVERIFY(control.execute(QString::fromLatin1(text)).ok); }
     // One watch tick, and the server's answer to its heartbeat.
     void tickAnswered() {
         form->Timer1Timer();
-        const qint32 spent = form->WatchCount;
-        QTRY_COMPARE(form->WatchCount, spent + 1);
+        const qint32 spent = watch->watchCount();
+        QTRY_COMPARE(watch->watchCount(), spent + 1);
     }
     // What the table looks like in the client: an empty line shows as two blanks.
     QList<QByteArray> servedLines() const {
@@ -62,13 +67,13 @@ private slots:
         i.command("silent on");
         i.form->Timer1Timer(); // spends the table's credit; the heartbeat goes unanswered
         QTest::qWait(50);
-        QCOMPARE(i.form->WatchCount, 0);
+        QCOMPARE(i.watch->watchCount(), 0);
         i.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) { i.command("silent off"); };
         i.form->Timer1Timer();
         QCOMPARE(i.fake.prompts.shown.size(), 1);
         QVERIFY(i.fake.prompts.shown[0].text.startsWith("Torvanel Server meldet sich nicht !"));
         // After the box: credit 4, one spent, then both heartbeats of the tick are answered.
-        QTRY_COMPARE(i.form->WatchCount, 5);
+        QTRY_COMPARE(i.watch->watchCount(), 5);
     }
 
     void alarmPromptsUntilCleared() {
@@ -76,7 +81,7 @@ private slots:
         i.start();
         i.command("alarm 17");
         i.tickAnswered(); // the answer names 17
-        QCOMPARE(i.form->AlarmNst, QByteArray("17"));
+        QCOMPARE(i.watch->alarmNst(), QByteArray("17"));
         i.tickAnswered();
         i.tickAnswered();
         QCOMPARE(i.fake.prompts.shown.size(), 2);
@@ -84,7 +89,7 @@ private slots:
 
         i.command("alarm clear");
         i.tickAnswered(); // still standing at this tick; its answer withdraws it
-        QCOMPARE(i.form->AlarmNst, QByteArray());
+        QCOMPARE(i.watch->alarmNst(), QByteArray());
         i.tickAnswered();
         i.tickAnswered();
         QCOMPARE(i.fake.prompts.shown.size(), 3);

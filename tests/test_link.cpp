@@ -1,25 +1,45 @@
-#include "FakeServices.h"
 #include "LoopbackPeer.h"
-#include "link/Frames.h"
+#include "TableFixtures.h"
 #include "link/Heartbeat.h"
-#include "table/NummernModel.h"
+#include "link/ServerLink.h"
 
-#include <QLabel>
 #include <QTest>
+#include <memory>
+
+using namespace fixtures;
 
 namespace {
 
+// A link and everything it reports.
+struct Link {
+    ServerLink link{10};
+    QStringList status;
+    QList<QByteArray> tables;
+    QList<HeartbeatAnswer> answers;
+
+    Link() {
+        QObject::connect(&link, &ServerLink::statusChanged,
+                         [this](const QString& s) { status.append(s); });
+        QObject::connect(&link, &ServerLink::tableReceived,
+                         [this](const QByteArray& f) { tables.append(f); });
+        QObject::connect(&link, &ServerLink::heartbeatReceived,
+                         [this](const HeartbeatAnswer& a) { answers.append(a); });
+    }
+    bool attach(LoopbackPeer& peer) {
+        link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
+        link.OpenConnection();
+        return peer.waitForClient() && QTest::qWaitFor([this] { return link.isConnected(); });
+    }
+};
+
 int requests(const LoopbackPeer& peer) {
-    return int(peer.received.count(frames::tableRequest()));
+    return int(peer.frames.count(frames::tableRequest()));
 }
 
-QByteArray tableFrame(const QByteArray& lines) {
-    return frames::compose(frames::kTable, lines);
-}
-
-// A heartbeat answer; `body` is everything between the tag and the end marker.
-QByteArray answer(const char* body, QByteArrayView tag = frames::kHeartbeat) {
-    return tag.toByteArray() + body + frames::kEnd.toByteArray();
+quint16 closedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
 }
 
 } // namespace
@@ -56,48 +76,67 @@ private slots:
             QTEST(*a.alarmNst, "alarm");
         QTEST(a.passes, "passes");
         QVERIFY(!a.alarmOff);
-        QVERIFY(readHeartbeat(answer(body, frames::kHeartbeatAlarmOff)).alarmOff);
+        QVERIFY(readHeartbeat(answer(body, "[___test]")).alarmOff);
     }
 
-    void statusLineFollowsTheLink() {
-        FakeServices fake;
-        TNummernForm form(QString(), fake.services());
-        form.Timer2.setInterval(20);
+    void statusFollowsTheLinkAndTheTableIsAskedForAfterEveryConnect() {
+        Link l;
+        // Nobody listens: the lookup, then the failure.
+        l.link.setHostAndPort(QStringLiteral("127.0.0.1"), closedPort());
+        l.link.OpenConnection();
+        QTRY_COMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", "Server 127.0.0.1 FEHLER!"}));
+        QVERIFY(!l.link.isConnected());
 
-        // Nobody listens: lookup text, then the failure.
-        quint16 closedPort;
-        {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost);
-            closedPort = probe.serverPort();
-        }
-        form.setServer(QStringLiteral("127.0.0.1"), closedPort);
-        form.OpenConnection();
-        QCOMPARE(form.Label2->text(), QStringLiteral("Suche Server 127.0.0.1"));
-        QTRY_COMPARE(form.Label2->text(), QStringLiteral("Server 127.0.0.1 FEHLER!"));
-        QVERIFY(!form.Connected);
-
-        // The peer comes up: the watch tick reopens, the table is asked for until it arrives.
+        // The server comes up: asked for the table until it arrives, then no more.
         LoopbackPeer peer;
-        form.setServer(QStringLiteral("127.0.0.1"), peer.server.serverPort());
-        form.Timer1Timer();
-        QTRY_COMPARE(form.Label2->text(), QStringLiteral(" Server 127.0.0.1 OK!"));
-        QVERIFY(form.Connected);
+        l.status.clear();
+        QVERIFY(l.attach(peer));
+        QCOMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", " Server 127.0.0.1 OK!"}));
         QTRY_VERIFY(requests(peer) >= 2);
-        peer.send(tableFrame("4711\n\r0815\n\r"));
-        QTRY_COMPARE(form.TableLines, (QList<QByteArray>{"4711", "0815"}));
+        peer.send(tableFrame({"4711"}));
+        QTRY_COMPARE(l.tables, QList<QByteArray>{tableFrame({"4711"})});
         const int asked = requests(peer);
-        QTest::qWait(100);
+        QTest::qWait(60);
         QCOMPARE(requests(peer), asked);
 
-        // The peer closes: the grid keeps its table, and the next open asks for it again.
+        // The server closes: no failure, just the link gone; the next open asks again.
+        l.status.clear();
         peer.socket->disconnectFromHost();
-        QTRY_COMPARE(form.Label2->text(), QStringLiteral(" kein Server! 127.0.0.1"));
-        QVERIFY(!form.Connected);
-        QCOMPARE(form.GridModel->rowCount(), 2);
-        peer.received.clear();
-        form.Timer1Timer();
+        QTRY_COMPARE(l.status, QStringList{" kein Server! 127.0.0.1"});
+        QVERIFY(!l.link.isConnected());
+        peer.frames.clear();
+        l.link.OpenConnection();
         QTRY_VERIFY(requests(peer) >= 1);
+        QCOMPARE(peer.connections, 2);
+    }
+
+    void anOpenDuringAnAttemptIsLeftToIt() {
+        LoopbackPeer peer;
+        Link l;
+        l.link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
+        l.link.OpenConnection();
+        l.link.OpenConnection();
+        QTRY_VERIFY(l.link.isConnected());
+        QCOMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", " Server 127.0.0.1 OK!"}));
+    }
+
+    void portsNoSocketCanUseAreReportedNotTried_data() {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("0") << 0 << false;
+        QTest::newRow("1") << 1 << true;
+        QTest::newRow("65535") << 65535 << true;
+        QTest::newRow("70000") << 70000 << false;
+    }
+    void portsNoSocketCanUseAreReportedNotTried() {
+        QFETCH(int, port);
+        QFETCH(bool, usable);
+        Link l;
+        l.link.setHostAndPort(QStringLiteral("h"), port);
+        l.link.OpenConnection();
+        QCOMPARE(l.status.value(0),
+                 usable ? QStringLiteral("Suche Server h")
+                        : QStringLiteral("Server h FEHLER! Port %1 ungültig").arg(port));
     }
 
     void hostNamesAndIpv6Literals() {
@@ -105,61 +144,52 @@ private slots:
             QTcpServer server;
             if (!server.listen(host == "::1" ? QHostAddress::LocalHostIPv6 : QHostAddress::Any))
                 QSKIP("no IPv6 loopback here");
-            FakeServices fake;
-            TNummernForm form(QString(), fake.services());
-            form.setServer(host, server.serverPort());
-            form.OpenConnection();
-            QTRY_COMPARE(form.Label2->text(), QStringLiteral(" Server ") + host + " OK!");
+            Link l;
+            l.link.setHostAndPort(host, server.serverPort());
+            l.link.OpenConnection();
+            QTRY_COMPARE(l.status.value(1), QStringLiteral(" Server ") + host + " OK!");
         }
     }
 
-    void everyFrameInAReadHasItsEffect() {
-        FakeServices fake;
-        TNummernForm form(QString(), fake.services());
+    void everyFrameIsHandedOnByKindInArrivalOrder() {
         LoopbackPeer peer;
-        QVERIFY(peer.attach(form));
-        form.WatchCount = 3;
-
-        // A table and a heartbeat answer in one write: the table sets 1, the answer adds 1.
-        peer.send(tableFrame("4711\n\r") + answer("\n\r17\n\r"));
-        QTRY_COMPARE(form.AlarmNst, QByteArray("17"));
-        QCOMPARE(form.TableLines, QList<QByteArray>{"4711"});
-        QCOMPARE(form.WatchCount, 2);
-
-        // Byte by byte: handled once, when the end marker is complete.
-        for (char c : answer("\n\rBUSY,12,17,", frames::kHeartbeatAlarmOff)) {
+        Link l;
+        QVERIFY(l.attach(peer));
+        // Two frames in one write, then one byte by byte: each handed on once, whole.
+        peer.send(tableFrame({"4711"}) + answer("\n\r17\n\r"));
+        for (char c : answer("\n\rBUSY,12,", "[___test]")) {
             peer.send(QByteArray(1, c));
             QCoreApplication::processEvents();
         }
-        QTRY_COMPARE(form.WatchCount, 3);
-        QTest::qWait(20);
-        QCOMPARE(form.WatchCount, 3);
-        QCOMPARE(fake.store.values.value("Belegt/Belegt="), QVariant(QStringLiteral("12,17")));
-        QCOMPARE(form.AlarmNst, QByteArray());
-        QCOMPARE(form.Label1->text(), QStringLiteral(" ALARM = AUS !"));
+        // Other letter case and unknown tags are nobody's business.
+        peer.send(answer("\n\r", "[___Test]") + frames::compose("[___XXXX]") + answer("\n\r\n\r"));
+        QTRY_COMPARE(l.answers.size(), 3);
+        QCOMPARE(l.tables, QList<QByteArray>{tableFrame({"4711"})});
+        QCOMPARE(l.answers[0].alarmNst, std::optional<QByteArray>("17"));
+        QCOMPARE(l.answers[1].busyWrites, QList<QByteArray>{"12"});
+        QVERIFY(l.answers[1].alarmOff);
+        QCOMPARE(l.answers[2].alarmNst, std::optional<QByteArray>(""));
+        QVERIFY(!l.answers[2].alarmOff);
+    }
 
-        // A busy line ended by a line end stores nothing and becomes the alarm text.
-        peer.send(answer("\n\rBUSY,12,17,\n\r"));
-        QTRY_COMPARE(form.WatchCount, 4);
-        QCOMPARE(fake.store.values.value("Belegt/Belegt="), QVariant(QString()));
-        QCOMPARE(form.AlarmNst, QByteArray("12,17,"));
-        QCOMPARE(form.Label1->text(), QString());
-
-        // No body leaves the alarm standing; other letter case and unknown tags change nothing.
-        peer.send(answer("\n\r") + answer("\n\r\n\r", "[___Test]") + frames::compose("[___XXXX]"));
-        QTRY_COMPARE(form.WatchCount, 5);
-        QTest::qWait(20);
-        QCOMPARE(form.WatchCount, 5);
-        QCOMPARE(form.AlarmNst, QByteArray("12,17,"));
-
-        // A store that refuses the busy list costs nothing else, and the credit saturates.
-        fake.store.failWrites = true;
-        form.WatchCount = std::numeric_limits<qint32>::max();
-        peer.send(answer("\n\rBUSY,9,"));
-        QTRY_COMPARE(form.AlarmNst, QByteArray());
-        QCOMPARE(form.WatchCount, std::numeric_limits<qint32>::max());
+    void framesGoOutOnlyOverALiveLinkAndALinkGoesQuietly() {
+        auto link = std::make_unique<ServerLink>(10);
+        QStringList status;
+        QObject::connect(link.get(), &ServerLink::statusChanged,
+                         [&status](const QString& s) { status.append(s); });
+        link->Send(frames::heartbeat()); // down: nowhere, no harm
+        LoopbackPeer peer;
+        link->setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
+        link->OpenConnection();
+        QTRY_VERIFY(link->isConnected());
+        link->Send(frames::heartbeat());
+        QTRY_VERIFY(peer.frames.contains(frames::heartbeat()));
+        // Torn down while connected, the link tells nobody: its listeners may be gone too.
+        status.clear();
+        link.reset();
+        QCOMPARE(status, QStringList());
     }
 };
 
-QTEST_MAIN(TestLink)
+QTEST_GUILESS_MAIN(TestLink)
 #include "test_link.moc"

@@ -1,10 +1,11 @@
 #include "RufNum.h"
 
 #include "RufNum/ClickFilter.h"
+#include "RufNum/Logo.h"
 #include "app/TorvanelApplication.h"
+#include "link/Heartbeat.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
-#include "table/NummernModel.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -47,23 +48,49 @@ QLabel* placedLabel(QWidget* parent, int x, int y) {
 TNummernForm::TNummernForm(const QString& commandLineText, Services services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_commandLineText(commandLineText), m_services(services) {
+      m_commandLineText(commandLineText), m_services(services),
+      m_settings(services.programDir, commandLineText, services.store),
+      m_link(services.tableRequestIntervalMs, this), m_table(m_link, services.prompts, this),
+      m_watch(m_link, m_services, *this, this) {
     initResources();
     buildComponents();
-    // Members start as declared: empty texts and table, credit 4, link down, no tick running.
     TrayIcon.addFile(QStringLiteral(":/MAINICON"));
     TrayIcon.addFile(QStringLiteral(":/MAINICON16"));
     AddTrayIcon();
-    IniFileName = QStringLiteral("TorvanelClient.ini");
     setWindowTitle(m_commandLineText.isEmpty()
                        ? QStringLiteral("TorvanelClient")
                        : QStringLiteral("TorvanelClient  ") + m_commandLineText);
     setWindowIcon(TrayIcon);
     ReadSettings();
-    OpenConnection();
+    wireObjects();
+    m_link.OpenConnection();
 }
 
 TNummernForm::~TNummernForm() = default;
+
+void TNummernForm::ReadSettings() {
+    m_settings.ReadSettings();
+    m_link.setHostAndPort(m_settings.host(), m_settings.port());
+    const QImage logo = loadLogoPicture(m_settings.logoFile());
+    if (!logo.isNull())
+        Image1->setPixmap(QPixmap::fromImage(logo));
+    // resize() keeps the window's size limits, so the fallback height 135 becomes 200.
+    const QRect placement = m_settings.placement();
+    move(placement.topLeft());
+    resize(placement.size());
+}
+
+void TNummernForm::wireObjects() {
+    // Direct calls, in this order: a frame has had its whole effect before the next one.
+    connect(&m_link, &ServerLink::statusChanged, this,
+            [this](const QString& text) { setCaption(Label2, text); });
+    connect(&m_link, &ServerLink::tableReceived, &m_table, &NumberTable::LoadTable);
+    connect(&m_link, &ServerLink::tableReceived, &m_watch, &Watch::tableArrived);
+    connect(&m_link, &ServerLink::heartbeatReceived, this, [this](const HeartbeatAnswer& a) {
+        setCaption(Label1, a.alarmOff ? QStringLiteral(" ALARM = AUS !") : QString());
+    });
+    connect(&m_link, &ServerLink::heartbeatReceived, &m_watch, &Watch::heartbeatAnswered);
+}
 
 void TNummernForm::buildComponents() {
     setFont(formFont());
@@ -86,10 +113,9 @@ void TNummernForm::buildComponents() {
     NummernText->setFont(headline);
     NummernText->setStyleSheet(QStringLiteral("color: blue;"));
 
-    GridModel = new NummernModel(this);
     NummernGrid = new QTableView(this);
     NummernGrid->setObjectName(QStringLiteral("NummernGrid"));
-    NummernGrid->setModel(GridModel);
+    NummernGrid->setModel(&m_table.model());
     NummernGrid->setCornerButtonEnabled(false);
     NummernGrid->setWordWrap(false);
     NummernGrid->setTextElideMode(Qt::ElideNone);
@@ -143,14 +169,6 @@ void TNummernForm::buildComponents() {
     connect(Button1, &QPushButton::clicked, this, &TNummernForm::Button1Click);
     connect(B1, &QAction::triggered, this, &TNummernForm::B1Click);
     new ClickFilter(NummernText, [this] { NummernTextClick(); });
-
-    Timer1.setInterval(kWatchInterval);
-    connect(&Timer1, &QTimer::timeout, this, &TNummernForm::Timer1Timer);
-    Timer1.start();
-    Timer2.setInterval(kTableRequestInterval);
-    connect(&Timer2, &QTimer::timeout, this, &TNummernForm::Timer2Timer);
-
-    wireSocket();
 }
 
 void TNummernForm::setCaption(QLabel* label, const QString& text) {
@@ -162,10 +180,6 @@ void TNummernForm::setCaption(QLabel* label, const QString& text) {
 void TNummernForm::FormCreate() {
     if (auto* app = qobject_cast<TorvanelApplication*>(QCoreApplication::instance()))
         app->setExceptionHandler([this](const QString& message) { AppException(message); });
-}
-
-QColor TNummernForm::gridColor() const {
-    return NummernGrid->palette().color(QPalette::Base);
 }
 
 void TNummernForm::setGridColor(const QColor& color) {
@@ -186,7 +200,7 @@ void TNummernForm::FormClose() {
 }
 
 void TNummernForm::Button1Click() {
-    if (SaveSettingsAndTable() && InSysTry)
+    if (SaveSettingsAndTable() && m_settings.inSysTry())
         HideToTray();
 }
 
@@ -197,7 +211,7 @@ void TNummernForm::B1Click() {
                                               mb::OkCancel | mb::IconHand | mb::DefButton2);
     if (answer != mb::IdOk)
         return;
-    if (m_saveRunning) {
+    if (m_table.saveRunning()) {
         m_endAfterSave = EndAfterSave::IfSaved;
         return;
     }
@@ -230,9 +244,9 @@ void TNummernForm::HideToTray() {
 }
 
 void TNummernForm::AppException(const QString& message) {
-    WatchBusy = true;
+    m_watch.holdBusy();
     m_services.prompts.ask(message, QStringLiteral("TorvanelClient"), mb::Ok | mb::IconHand);
-    if (m_saveRunning) {
+    if (m_table.saveRunning()) {
         m_endAfterSave = EndAfterSave::Always;
         return;
     }
@@ -251,9 +265,13 @@ void TNummernForm::AppException(const QString& message) {
 }
 
 bool TNummernForm::SaveSettingsAndTable() {
-    const bool outermost = !m_saveRunning;
-    WriteSettings();
-    const bool saved = SaveTable();
+    const bool outermost = !m_table.saveRunning();
+    m_settings.WriteSettings(QRect(x(), y(), width(), height()));
+    // The grid takes an editor's text when the editor closes; a save started from the close
+    // box or the tray leaves it open, and what the operator typed must go with the save.
+    if (outermost)
+        commitOpenEditor();
+    const bool saved = m_table.SaveTable();
     if (outermost && m_endAfterSave != EndAfterSave::No) {
         const EndAfterSave end = std::exchange(m_endAfterSave, EndAfterSave::No);
         if (saved || end == EndAfterSave::Always)
@@ -262,4 +280,16 @@ bool TNummernForm::SaveSettingsAndTable() {
             showForMending();
     }
     return saved;
+}
+
+void TNummernForm::alertBegin() {
+    setGridColor(Qt::red);
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    setVisible(true);
+    raise();
+    activateWindow();
+}
+
+void TNummernForm::alertEnd() {
+    setGridColor(palette().color(QPalette::Base));
 }

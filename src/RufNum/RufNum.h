@@ -1,48 +1,42 @@
 #pragma once
 
-#include "link/FrameReader.h"
+#include "link/ServerLink.h"
+#include "platform/Services.h"
+#include "settings/Settings.h"
+#include "table/NumberTable.h"
+#include "watch/Watch.h"
 
-#include <QByteArray>
 #include <QIcon>
-#include <QList>
 #include <QString>
 #include <QSystemTrayIcon>
-#include <QTcpSocket>
-#include <QTimer>
 #include <QWidget>
-#include <array>
-#include <optional>
 
 class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
-class NummernModel;
-class Prompts;
-class Beeper;
-class UserStore;
-class ShellOpen;
 
-// What the window needs from the desktop; tests hand in fakes.
-struct Services {
-    Prompts& prompts;
-    Beeper& beeper;
-    UserStore& store;
-    ShellOpen& shell;
-    // Where the settings file lives: the program's own folder, never the working folder.
-    QString programDir;
-};
-
-// The client's one window. All of the client's state lives here; the handlers carry the
-// names of the component and the event they answer, and are public so that tests can drive
-// them without a screen, a real timer or a mouse.
-class TNummernForm : public QWidget {
+// The client's one window: its layout, the tray, the lifecycle handlers and the wiring of the
+// objects that hold the client's state. The names of the operator's documentation live here:
+//
+//   ClientZuServer, Timer2, Connected, ReceiveBuffer,   ServerLink   link/ServerLink.h
+//   OpenConnection, Send, Timer2Timer, ClientZuServer*
+//   Timer1, Timer1Timer, WatchCount, WatchBusy,         Watch        watch/Watch.h
+//   AlarmNst, BusyList, WatchMessage
+//   TableLines, RowNst, TableModified, LoadTable,       NumberTable  table/NumberTable.h
+//   FillGrid, SaveTable
+//   NummernGridGetEditMask                              table/EditMask.h
+//   InSysTry, LogoFile, IniFileName, ReadSettings,      Settings     settings/Settings.h
+//   WriteSettings
+//   SendFrame, SaveFrame                                composed where sent (link/Frames.h)
+//   everything else (FormCreate, FormClose, B1Click,    this window
+//   Button1Click, AppException, SaveSettingsAndTable,
+//   HideToTray, tray, NummernText, Label1, Label2 ...)
+class TNummernForm : public QWidget, private WatchWindow {
     Q_OBJECT
 public:
-    static constexpr int kMaxRows = 120;
-    static constexpr int kWatchInterval = 5000;
-    static constexpr int kTableRequestInterval = 500;
-
+    // Reads the settings, shows the tray icon and opens the link. A logo file that is there
+    // but no picture throws.
     TNummernForm(const QString& commandLineText, Services services, QWidget* parent = nullptr);
     ~TNummernForm() override;
 
@@ -55,85 +49,16 @@ public:
     void HideToTray();
     bool SaveSettingsAndTable();
 
-    // Settings
-    void ReadSettings();
-    void WriteSettings();
-    // The full path of the settings file.
-    QString iniFilePath() const;
-
     // Tray
     void AddTrayIcon();
     void RemoveTrayIcon();
     void TrayIconMessage(QSystemTrayIcon::ActivationReason reason);
 
-    // Settings file link
+    // Component handlers, forwarded to the objects that own them
     void NummernTextClick();
-
-    // Server link
-    void ClientZuServerLookup();
-    void ClientZuServerConnect();
-    void ClientZuServerDisconnect();
-    void ClientZuServerError(QAbstractSocket::SocketError error);
-    void ClientZuServerRead();
-    void dispatchFrame(const QByteArray& frame);
-    void Timer2Timer();
-    void OpenConnection();
-    // Points the link elsewhere and drops any attempt under way; the next open uses it.
-    void setServer(const QString& host, quint16 port);
-    void Send(const QByteArray& frame);
-
-    // Watch
-    void Timer1Timer();
-    void alertBegin();
-    void alertEnd();
-
-    // Table
-    void LoadTable(const QByteArray& frame);
-    void FillGrid();
-    bool SaveTable();
+    void Timer1Timer() { m_watch.Timer1Timer(); }
     void NummernGridDblClick(int column);
     void NummernGridSetEditText(int column, int row, const QString& text);
-
-    // Members, named as the operator's documentation names them.
-    bool TableModified = false;
-    std::array<QByteArray, kMaxRows> RowNst;
-    QString WatchMessage;
-    QString BusyList;
-    qint32 WatchCount = 4;
-    bool WatchBusy = false;
-    bool InSysTry = true;
-    QByteArray AlarmNst;
-    QString LogoFile;
-    QList<QByteArray> TableLines;
-    QString IniFileName;
-    bool Connected = false;
-    FrameReader ReceiveBuffer;
-    QByteArray SendFrame;
-    QByteArray SaveFrame;
-    QIcon TrayIcon;
-
-    // Components
-    QTableView* NummernGrid = nullptr;
-    NummernModel* GridModel = nullptr;
-    QLabel* NummernText = nullptr;
-    QTimer Timer1;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* B1 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QTcpSocket ClientZuServer;
-    QTimer Timer2;
-    QLabel* Label2 = nullptr;
-    QLabel* Image1 = nullptr;
-    QSystemTrayIcon* Tray = nullptr;
-
-    QString host() const { return m_host; }
-    // As configured; a port outside 1 to 65535 is kept, and the link reports it unusable.
-    int port() const { return m_port; }
-    const QString& commandLineText() const { return m_commandLineText; }
-    // The grid's background colour: red while a watch prompt is open.
-    QColor gridColor() const;
 
 signals:
     // Emitted when the program is to end (quit confirmed or an unhandled error).
@@ -143,27 +68,41 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void alertBegin() override;
+    void alertEnd() override;
+
     void buildComponents();
-    void wireSocket();
+    void wireObjects();
+    void ReadSettings();
     void setGridColor(const QColor& color);
     static void setCaption(QLabel* label, const QString& text);
     void setupNummernGrid();
     void commitOpenEditor();
-    bool saveRows();
+    void endProgram();
+    void showForMending();
 
     QString m_commandLineText;
     Services m_services;
-    QString m_host = QStringLiteral("127.0.0.1");
-    int m_port = 6767;
-    bool m_attemptUnderWay = false;
-    // A save is asking or sending; tables that arrive meanwhile wait in m_deferredTable.
-    bool m_saveRunning = false;
+    Settings m_settings;
+    ServerLink m_link;
+    NumberTable m_table;
+    Watch m_watch;
+    QIcon TrayIcon;
+
+    QTableView* NummernGrid = nullptr;
+    QLabel* NummernText = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* B1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Image1 = nullptr;
+    QSystemTrayIcon* Tray = nullptr;
+
     // A quit or an unhandled error that comes while a save is asking its questions ends the
     // program once that save is over; ending at once would cut its questions short and the
     // edits would go unsent without the operator having declined them.
     enum class EndAfterSave { No, IfSaved, Always };
     EndAfterSave m_endAfterSave = EndAfterSave::No;
-    void endProgram();
-    void showForMending();
-    std::optional<QByteArray> m_deferredTable;
 };

@@ -29,7 +29,7 @@ QString whyNotOpened(const QString& path, ShellOpen& shell) {
 } // namespace
 
 void TNummernForm::NummernTextClick() {
-    const QString message = whyNotOpened(iniFilePath(), m_services.shell);
+    const QString message = whyNotOpened(m_settings.iniFilePath(), m_services.shell);
     if (!message.isEmpty())
         m_services.prompts.ask(message, QStringLiteral("Fehler"), mb::Ok | mb::IconExclamation);
 }

@@ -39,8 +39,7 @@ void TNummernForm::TrayIconMessage(QSystemTrayIcon::ActivationReason reason) {
         return;
     // Coming back from the tray always brings a fresh table; with the link down the
     // request goes nowhere and the window still comes back.
-    SendFrame = frames::tableRequest();
-    Send(SendFrame);
+    m_link.Send(frames::tableRequest());
     if (isMinimized())
         showNormal();
     else

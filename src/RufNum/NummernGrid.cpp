@@ -1,8 +1,6 @@
 #include "RufNum/RufNum.h"
 
 #include "table/NummernDelegate.h"
-#include "table/NummernModel.h"
-#include "table/TableSort.h"
 
 #include <QHeaderView>
 #include <QTableView>
@@ -20,31 +18,21 @@ void TNummernForm::setupNummernGrid() {
         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     connect(delegate, &NummernDelegate::edited, this, &TNummernForm::NummernGridSetEditText);
     connect(NummernGrid->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
-            [this](int section) { NummernGridDblClick(section < 0 ? -1 : section + 1); });
+            [this](int section) { NummernGridDblClick(section + 1); });
 }
 
 void TNummernForm::NummernGridSetEditText(int, int, const QString&) {
-    TableModified = true;
+    m_table.cellEdited();
 }
 
 void TNummernForm::NummernGridDblClick(int column) {
-    // A save holds the rows it is sending and the numbers it remembers by position; sorting
-    // under it would shift both.
-    if (m_saveRunning)
-        return;
-    if (column == 1 + table::Number)
-        table::sortLines(TableLines, table::CompareByNumber);
-    else if (column == 1 + table::Remark)
-        table::sortLines(TableLines, table::CompareByRemark);
-    else
-        return;
-    FillGrid();
+    // Grid columns count from the row labels; the data fields start at 1.
+    if (column >= 1 && column <= table::FieldCount)
+        m_table.sortBy(table::Field(column - 1));
 }
 
 void TNummernForm::commitOpenEditor() {
-    // The grid takes an editor's text when the editor closes; a save started from the close
-    // box or the tray leaves it open, and what the operator typed must go with the save.
     const QModelIndex current = NummernGrid->currentIndex();
     if (QWidget* editor = current.isValid() ? NummernGrid->indexWidget(current) : nullptr)
-        NummernGrid->itemDelegate()->setModelData(editor, GridModel, current);
+        NummernGrid->itemDelegate()->setModelData(editor, &m_table.model(), current);
 }

@@ -1,7 +1,7 @@
 #include "IniFile.h"
 
-#include "ProfileText.h"
 #include "link/Wire1252.h"
+#include "settings/ProfileText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,14 +1,10 @@
-#include "RufNum/IniFile.h"
-#include "RufNum/Logo.h"
-#include "RufNum/RufNum.h"
+#include "Settings.h"
+
 #include "platform/UserStore.h"
+#include "settings/IniFile.h"
 
 #include <QDir>
-#include <QLabel>
-
-// The administrator's settings live in the INI file beside the program; what the client
-// records itself (the window position) lives in the user store. The command-line text
-// tells the instances apart in the server section and the position names, nowhere else.
+#include <stdexcept>
 
 namespace {
 
@@ -25,42 +21,39 @@ const QString kPositionKey = QStringLiteral("Position");
 constexpr int kDefaultPort = 6767;
 const QString kDefaultHost = QStringLiteral("127.0.0.1");
 const QString kDefaultLogo = QStringLiteral("BMP_klein.bmp");
+const QRect kDefaultPlacement(0, 0, 600, 135);
 
 } // namespace
 
-QString TNummernForm::iniFilePath() const {
-    return QDir(m_services.programDir).filePath(IniFileName);
+Settings::Settings(QString programDir, QString commandLineText, UserStore& store)
+    : m_programDir(std::move(programDir)), m_commandLineText(std::move(commandLineText)),
+      m_store(store) {}
+
+QString Settings::iniFilePath() const {
+    return QDir(m_programDir).filePath(IniFileName);
 }
 
-void TNummernForm::ReadSettings() {
+void Settings::ReadSettings() {
     const IniFile ini(iniFilePath());
     const QString link = QStringLiteral("UDPLink") + m_commandLineText;
     InSysTry = ini.readBool(kGeneral, kInSysTry, true);
     m_port = ini.readInt(link, kPort, kDefaultPort);
     m_host = ini.readString(link, kHost, kDefaultHost);
     LogoFile = ini.readString(kGeneralLogo, kLogo, kDefaultLogo);
-    const QImage logo = loadLogoPicture(LogoFile);
-    if (!logo.isNull())
-        Image1->setPixmap(QPixmap::fromImage(logo));
-
-    // The four values belong together: one missing or unreadable value and none is used.
-    const QString& t = m_commandLineText;
-    UserStore& store = m_services.store;
-    const auto left = store.readInt(kPositionKey, QStringLiteral("Left") + t);
-    const auto top = store.readInt(kPositionKey, QStringLiteral("Top") + t);
-    const auto height = store.readInt(kPositionKey, QStringLiteral("Height") + t);
-    const auto width = store.readInt(kPositionKey, QStringLiteral("Width") + t);
-    // resize() keeps the window's size limits, so the fallback height 135 becomes 200.
-    if (left && top && height && width) {
-        move(*left, *top);
-        resize(*width, *height);
-    } else {
-        move(0, 0);
-        resize(600, 135);
-    }
 }
 
-void TNummernForm::WriteSettings() {
+QRect Settings::placement() const {
+    const QString& t = m_commandLineText;
+    const auto left = m_store.readInt(kPositionKey, QStringLiteral("Left") + t);
+    const auto top = m_store.readInt(kPositionKey, QStringLiteral("Top") + t);
+    const auto height = m_store.readInt(kPositionKey, QStringLiteral("Height") + t);
+    const auto width = m_store.readInt(kPositionKey, QStringLiteral("Width") + t);
+    if (left && top && height && width)
+        return QRect(*left, *top, *width, *height);
+    return kDefaultPlacement;
+}
+
+void Settings::WriteSettings(const QRect& placement) {
     IniFile ini(iniFilePath());
     const QString link = QStringLiteral("UDPLink") + m_commandLineText;
     // A port of 0 (or none) means the file was never set up: write what we run with, so the
@@ -79,9 +72,8 @@ void TNummernForm::WriteSettings() {
         return;
     }
     const QString& t = m_commandLineText;
-    UserStore& store = m_services.store;
-    store.writeInt(kPositionKey, QStringLiteral("Left") + t, x()) &&
-        store.writeInt(kPositionKey, QStringLiteral("Top") + t, y()) &&
-        store.writeInt(kPositionKey, QStringLiteral("Height") + t, height()) &&
-        store.writeInt(kPositionKey, QStringLiteral("Width") + t, width());
+    m_store.writeInt(kPositionKey, QStringLiteral("Left") + t, placement.x()) &&
+        m_store.writeInt(kPositionKey, QStringLiteral("Top") + t, placement.y()) &&
+        m_store.writeInt(kPositionKey, QStringLiteral("Height") + t, placement.height()) &&
+        m_store.writeInt(kPositionKey, QStringLiteral("Width") + t, placement.width());
 }

@@ -1,0 +1,99 @@
+#include "ServerLink.h"
+
+#include "link/Frames.h"
+
+ServerLink::ServerLink(int tableRequestIntervalMs, QObject* parent) : QObject(parent) {
+    Timer2.setInterval(tableRequestIntervalMs);
+    connect(&Timer2, &QTimer::timeout, this, &ServerLink::Timer2Timer);
+    connect(&ClientZuServer, &QAbstractSocket::stateChanged, this,
+            [this](QAbstractSocket::SocketState state) {
+                if (state == QAbstractSocket::HostLookupState)
+                    ClientZuServerLookup();
+            });
+    connect(&ClientZuServer, &QAbstractSocket::connected, this, &ServerLink::ClientZuServerConnect);
+    connect(&ClientZuServer, &QAbstractSocket::disconnected, this,
+            &ServerLink::ClientZuServerDisconnect);
+    connect(&ClientZuServer, &QAbstractSocket::errorOccurred, this,
+            &ServerLink::ClientZuServerError);
+    connect(&ClientZuServer, &QIODevice::readyRead, this, &ServerLink::ClientZuServerRead);
+}
+
+ServerLink::~ServerLink() {
+    // A socket torn down while connected still reports its disconnect; nobody is listening.
+    disconnect(&ClientZuServer, nullptr, this, nullptr);
+}
+
+void ServerLink::setHostAndPort(const QString& host, int port) {
+    m_host = host;
+    m_port = port;
+}
+
+void ServerLink::OpenConnection() {
+    // At most one connection: an attempt under way is left to finish.
+    if (m_attemptUnderWay)
+        return;
+    // After an error the socket may still hold a half-dead connection; start afresh.
+    if (ClientZuServer.state() != QAbstractSocket::UnconnectedState)
+        ClientZuServer.abort();
+    // A port no socket can use is the administrator's to mend; say so instead of trying.
+    if (m_port < 1 || m_port > 65535) {
+        emit statusChanged(QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER! Port ") +
+                           QString::number(m_port) + QStringLiteral(" ungültig"));
+        Connected = false;
+        return;
+    }
+    m_attemptUnderWay = true;
+    ClientZuServer.connectToHost(m_host, quint16(m_port));
+}
+
+void ServerLink::Send(const QByteArray& frame) {
+    if (ClientZuServer.state() == QAbstractSocket::ConnectedState) {
+        ClientZuServer.write(frame);
+        // Out now, not at the next turn of the event loop: a quit may end it before then.
+        ClientZuServer.flush();
+    }
+}
+
+void ServerLink::ClientZuServerLookup() {
+    emit statusChanged(QStringLiteral("Suche Server ") + m_host);
+}
+
+void ServerLink::ClientZuServerConnect() {
+    m_attemptUnderWay = false;
+    Timer2.start();
+    emit statusChanged(QStringLiteral(" Server ") + m_host + QStringLiteral(" OK!"));
+    Connected = true;
+}
+
+void ServerLink::ClientZuServerDisconnect() {
+    m_attemptUnderWay = false;
+    emit statusChanged(QStringLiteral(" kein Server! ") + m_host);
+    Connected = false;
+}
+
+void ServerLink::ClientZuServerError(QAbstractSocket::SocketError error) {
+    // The peer closing the link is reported by the disconnect that follows, not as a failure.
+    if (error == QAbstractSocket::RemoteHostClosedError &&
+        ClientZuServer.state() == QAbstractSocket::ConnectedState)
+        return;
+    m_attemptUnderWay = false;
+    emit statusChanged(QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER!"));
+    Connected = false;
+}
+
+void ServerLink::ClientZuServerRead() {
+    const QList<QByteArray> complete = ReceiveBuffer.feed(ClientZuServer.readAll());
+    for (const QByteArray& frame : complete) {
+        const QByteArrayView tag = frames::tagOf(frame);
+        if (tag == frames::kTable) {
+            Timer2.stop();
+            emit tableReceived(frame);
+        } else if (tag == frames::kHeartbeat || tag == frames::kHeartbeatAlarmOff) {
+            emit heartbeatReceived(readHeartbeat(frame));
+        }
+    }
+}
+
+void ServerLink::Timer2Timer() {
+    Send(frames::tableRequest());
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "link/FrameReader.h"
+#include "link/Heartbeat.h"
+
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+
+// The one connection to the server. Qt's socket signals are mapped onto handlers named after
+// the socket's events, which keep `Connected` and the status text up to date; the host
+// appears in the status as configured, never as resolved. After every connect the table is
+// requested every `Timer2` interval until a table frame arrives.
+//
+// What the server sends enters only through ClientZuServerRead: every complete frame is
+// handed on in arrival order, by kind; frames with other tags change nothing. Receivers are
+// called directly, so a frame has had its whole effect before the next one is looked at.
+class ServerLink : public QObject {
+    Q_OBJECT
+public:
+    explicit ServerLink(int tableRequestIntervalMs, QObject* parent = nullptr);
+    ~ServerLink() override;
+
+    // Where the next open goes. A port outside 1 to 65535 is kept, and the link reports it
+    // unusable instead of trying it.
+    void setHostAndPort(const QString& host, int port);
+    const QString& host() const { return m_host; }
+    int port() const { return m_port; }
+    bool isConnected() const { return Connected; }
+
+    // Starts an attempt unless one is under way; the outcome arrives as socket events.
+    void OpenConnection();
+    // Out at once while connected; nowhere, silently, while the link is down.
+    void Send(const QByteArray& frame);
+
+    void ClientZuServerLookup();
+    void ClientZuServerConnect();
+    void ClientZuServerDisconnect();
+    void ClientZuServerError(QAbstractSocket::SocketError error);
+    void ClientZuServerRead();
+    void Timer2Timer();
+
+signals:
+    // The status line's text.
+    void statusChanged(const QString& text);
+    void tableReceived(const QByteArray& frame);
+    void heartbeatReceived(const HeartbeatAnswer& answer);
+
+private:
+    QString m_host = QStringLiteral("127.0.0.1");
+    int m_port = 6767;
+    bool Connected = false;
+    bool m_attemptUnderWay = false;
+    FrameReader ReceiveBuffer;
+    QTimer Timer2;
+    // Declared last, so it goes first and never reports to members already gone.
+    QTcpSocket ClientZuServer;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class Prompts;
+class Beeper;
+class UserStore;
+class ShellOpen;
+
+// What the client needs from the desktop, and how fast its clocks run; tests hand in fakes
+// and short intervals.
+struct Services {
+    Prompts& prompts;
+    Beeper& beeper;
+    UserStore& store;
+    ShellOpen& shell;
+    // Where the settings file lives: the program's own folder, never the working folder.
+    QString programDir;
+    // The watch tick and the table request after connecting.
+    int watchIntervalMs = 5000;
+    int tableRequestIntervalMs = 500;
+};

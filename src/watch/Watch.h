@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class Beeper;
+class Prompts;
+class ServerLink;
+class UserStore;
+struct HeartbeatAnswer;
+struct Services;
+
+// What the watch needs from the window: to come forward with the grid red while a watch
+// prompt is open, and to go back to normal after it.
+class WatchWindow {
+public:
+    virtual void alertBegin() = 0;
+    virtual void alertEnd() = 0;
+
+protected:
+    ~WatchWindow() = default;
+};
+
+// The watch: every tick of `Timer1` spends one unit of liveness credit, reopens a link that is
+// down and sends the heartbeat; when the credit has run down to 0 it raises the silent-server
+// prompt, and while an alarm stands it shows it at every tick. Heartbeat answers earn credit;
+// a table sets it to 1.
+//
+// Prompts are modal and the event loop keeps running under them, so a tick that finds
+// another tick still inside its prompt only beeps.
+class Watch : public QObject {
+    Q_OBJECT
+public:
+    Watch(ServerLink& link, const Services& services, WatchWindow& window,
+          QObject* parent = nullptr);
+
+    // The tick; Timer1 runs it from construction on.
+    void Timer1Timer();
+
+    // What the server's frames do to the watch.
+    void tableArrived();
+    void heartbeatAnswered(const HeartbeatAnswer& answer);
+
+    // After an unhandled error the program is ending: ticks only beep from now on.
+    void holdBusy();
+
+    qint32 watchCount() const { return WatchCount; }
+    const QByteArray& alarmNst() const { return AlarmNst; }
+    const QString& busyList() const { return BusyList; }
+    bool isBusy() const { return WatchBusy; }
+
+private:
+    ServerLink& m_link;
+    Prompts& m_prompts;
+    Beeper& m_beeper;
+    UserStore& m_store;
+    WatchWindow& m_window;
+
+    qint32 WatchCount = 4;
+    bool WatchBusy = false;
+    QByteArray AlarmNst;
+    QString BusyList;
+    QString WatchMessage;
+    QTimer Timer1;
+};
+
+// One more unit of credit; it saturates, so a chatty server can never turn it negative.
+qint32 creditAfterAnswer(qint32 credit);
