@@ -1,110 +1,16 @@
-// The window: its layout, the grid's editors, and the wiring of the lifecycle handlers, the
-// link, the table and the watch. The objects behind it have suites of their own.
-#include "FakeServices.h"
-#include "LoopbackPeer.h"
-#include "RufNum/RufNum.h"
-#include "TableFixtures.h"
+// The window: its layout and the wiring of the lifecycle handlers, the link, the table and
+// the watch. The objects behind it have suites of their own.
+#include "WindowFixture.h"
 #include "app/TorvanelApplication.h"
-#include "table/EditMask.h"
-#include "table/NummernModel.h"
 
 #include <QDir>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTableView>
-#include <QTest>
-#include <memory>
 #include <stdexcept>
 
 using namespace fixtures;
-
-namespace {
-
-const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
-const QString kSilent = QStringLiteral("Torvanel Server meldet sich nicht !");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-// The client with its settings file pointing at a peer of the test on 127.0.0.1.
-struct Window {
-    FakeServices fake;
-    LoopbackPeer peer;
-    std::unique_ptr<TNummernForm> form;
-
-    QString ini() const { return fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")); }
-    void start(const QByteArray& moreSettings = {}, const QString& text = {}) {
-        writeAll(ini(), "[UDPLink" + text.toUtf8() +
-                            "]\nH_Port=" + QByteArray::number(peer.port()) + "\n" + moreSettings);
-        form = std::make_unique<TNummernForm>(text, fake.services());
-    }
-    // Connected, the table asked for and loaded; the peer has seen nothing since.
-    bool load(const QList<QByteArray>& lines) {
-        if (!peer.waitForClient() ||
-            !QTest::qWaitFor([this] { return peer.frames.contains(frames::tableRequest()); }))
-            return false;
-        peer.send(tableFrame(lines));
-        if (!QTest::qWaitFor([&] { return model().rowCount() == lines.size(); }))
-            return false;
-        QTest::qWait(30); // requests already on their way
-        peer.frames.clear();
-        return true;
-    }
-    // Frames sent since the last call: a click on the tray icon asks for the table, and that
-    // request marks the end.
-    QList<QByteArray> sent() {
-        form->TrayIconMessage(QSystemTrayIcon::Trigger);
-        return peer.framesBefore(frames::tableRequest());
-    }
-
-    template <typename T> T* child(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
-    QTableView* grid() const { return child<QTableView>("NummernGrid"); }
-    QString label(const char* name) const { return child<QLabel>(name)->text(); }
-    NummernModel& model() const { return *static_cast<NummernModel*>(grid()->model()); }
-    QModelIndex at(int row, table::Field f) const { return model().index(row, f); }
-    QColor gridColor() const { return grid()->palette().color(QPalette::Base); }
-    bool inTray() const { return !form->isVisible() || form->isMinimized(); }
-
-    // Types over the cell as the operator does. Key events carry only their text, as QTest
-    // cannot spell characters beyond ASCII as keys.
-    bool typeInto(int row, table::Field field, const QString& text, bool thenTab = true) {
-        grid()->setCurrentIndex(at(row, field));
-        grid()->edit(at(row, field));
-        auto* editor = qobject_cast<QLineEdit*>(grid()->indexWidget(at(row, field)));
-        if (!editor)
-            return false;
-        editor->selectAll();
-        for (QChar c : text) {
-            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-            QCoreApplication::sendEvent(editor, &press);
-        }
-        if (thenTab)
-            QTest::keyClick(editor, Qt::Key_Tab);
-        return true;
-    }
-    void showActive() {
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        grid()->setFocus();
-    }
-};
-
-} // namespace
+using namespace window_test;
 
 class TestWindow : public QObject {
     Q_OBJECT
@@ -141,116 +47,6 @@ private slots:
         const bool tray = QSystemTrayIcon::isSystemTrayAvailable();
         QCOMPARE(form.isVisible(), !tray);
         QCOMPARE(form.isMinimized(), !tray);
-    }
-
-    void keysNeverReachTheChargesAndEditorsHoldToTheirMasks() {
-        Window w;
-        w.start();
-        w.showActive();
-        QVERIFY(w.load({tableLine("1", "2", "3", "12.50", "r"), tableLine("4")}));
-        QTableView* grid = w.grid();
-        grid->setCurrentIndex(w.at(0, table::Number));
-        const std::pair<Qt::Key, QModelIndex> steps[] = {
-            {Qt::Key_Tab, w.at(0, table::Alarm)},      {Qt::Key_Tab, w.at(0, table::Emergency)},
-            {Qt::Key_Tab, w.at(0, table::Remark)},     {Qt::Key_Tab, w.at(1, table::Number)},
-            {Qt::Key_Backtab, w.at(0, table::Remark)}, {Qt::Key_Left, w.at(0, table::Emergency)},
-            {Qt::Key_Right, w.at(0, table::Remark)},   {Qt::Key_Down, w.at(1, table::Remark)},
-            {Qt::Key_Home, w.at(1, table::Number)},    {Qt::Key_End, w.at(1, table::Remark)}};
-        for (const auto& [key, expected] : steps) {
-            QTest::keyClick(grid, key);
-            QCOMPARE(grid->currentIndex(), expected);
-        }
-        const QPoint charges = grid->visualRect(w.at(0, table::Charges)).center();
-        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, charges);
-        QVERIFY(!grid->indexWidget(w.at(0, table::Charges)));
-        QCOMPARE(grid->currentIndex(), w.at(1, table::Remark));
-
-        // The charges are drawn as dark as any other text, not greyed out.
-        const QImage image = grid->viewport()->grab().toImage();
-        int darkest[table::FieldCount] = {255, 255, 255, 255, 255};
-        for (table::Field f : {table::Alarm, table::Charges})
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x)
-                    if (grid->visualRect(w.at(0, f)).contains(x, y))
-                        darkest[f] = qMin(darkest[f], qGray(image.pixel(x, y)));
-        QVERIFY2(darkest[table::Charges] <= darkest[table::Alarm] + 30, "charges drawn grey");
-
-        QVERIFY(w.typeInto(0, table::Alarm, "12x 3"));
-        QVERIFY(w.typeInto(0, table::Number, "!Zi. 12-b Empfang, 1"));
-        QVERIFY(w.typeInto(0, table::Remark, "a\u2603€")); // no snowman in Windows-1252
-        QCOMPARE(w.model().rows()[0],
-                 (table::Cells{"!Zi. 12-b Empfang, ", "12 3", pad("3", 20), "12.50 ", "a\x80"}));
-
-        // A line break would tear the save frame apart; letters the server put into an alarm
-        // number may be removed, but none added, and a removed one leaves no room for another.
-        int pos = 0;
-        QString broken = "a\nb", fewer = "912a", more = "12abc", swapped = "912b";
-        table::EditMaskValidator remark(*table::NummernGridGetEditMask(table::Remark), "");
-        table::EditMaskValidator alarm(*table::NummernGridGetEditMask(table::Alarm), "12ab");
-        QCOMPARE(remark.validate(broken, pos), QValidator::Invalid);
-        QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
-        QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
-        QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
-    }
-
-    void headerDoubleClickSortsByNumberOrRemark() {
-        Window w;
-        w.start();
-        w.showActive();
-        QVERIFY(w.load({tableLine("20", "", "", "", "b"), tableLine("100", "", "", "", "a")}));
-        auto numberAt = [&w](int row) {
-            return table::trimmed(w.model().cell(row, table::Number));
-        };
-        QHeaderView* header = w.grid()->horizontalHeader();
-        auto doubleClick = [header](int section) {
-            const QPoint p(header->sectionViewportPosition(section) + 5, 5);
-            QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, p);
-        };
-        doubleClick(table::Alarm);
-        QCOMPARE(numberAt(0), QByteArray("20"));
-        doubleClick(table::Number);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-        doubleClick(table::Remark);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-        w.form->NummernGridDblClick(1 + table::Number);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-        w.form->NummernGridDblClick(1 + table::Alarm);
-        w.form->NummernGridDblClick(0);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-    }
-
-    // "Speichern" sends what the operator typed, the text still in an open editor included,
-    // and goes to the tray only when the tray option says so and the save was not refused.
-    void speichernSavesAndHonoursTheTrayOption_data() {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<bool>("toTray");
-        QTest::newRow("tray option on") << QByteArray() << "4712" << true;
-        QTest::newRow("tray option off")
-            << QByteArray("[ALLGEMEIN]\nInSysTry=0\n") << "4712" << false;
-        QTest::newRow("twin refused") << QByteArray() << "20" << false;
-    }
-    void speichernSavesAndHonoursTheTrayOption() {
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, number);
-        QFETCH(bool, toTray);
-        Window w;
-        w.start(settings);
-        w.showActive();
-        QVERIFY(w.load({tableLine("4711", "", "", "0.00"), tableLine("20")}));
-        QVERIFY(w.typeInto(0, table::Number, number));
-        QVERIFY(w.typeInto(0, table::Remark, "neu", false));
-        w.child<QPushButton>("Button1")->click();
-        QCOMPARE(w.inTray(), toTray);
-        if (number == "20") {
-            QCOMPARE(w.fake.prompts.shown.value(0).text,
-                     QStringLiteral("Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "));
-            QCOMPARE(w.sent(), QList<QByteArray>{});
-        } else {
-            QCOMPARE(w.fake.prompts.shown.value(0).text, kSaveQuestion);
-            QCOMPARE(w.sent(),
-                     QList<QByteArray>{sdat({record("4712", "", "", "neu"), record("20")})});
-        }
     }
 
     void quitAsksAndOnlyOkSavesRemovesTheIconAndEnds() {

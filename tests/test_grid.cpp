@@ -1,0 +1,133 @@
+// The grid as the operator uses it: keys, editors and their masks, sorting by the headers,
+// and "Speichern" with what was typed.
+#include "WindowFixture.h"
+#include "app/TorvanelApplication.h"
+#include "table/EditMask.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+
+using namespace fixtures;
+using namespace window_test;
+
+class TestGrid : public QObject {
+    Q_OBJECT
+private slots:
+    void keysNeverReachTheChargesAndEditorsHoldToTheirMasks() {
+        Window w;
+        w.start();
+        w.showActive();
+        QVERIFY(w.load({tableLine("1", "2", "3", "12.50", "r"), tableLine("4")}));
+        QTableView* grid = w.grid();
+        grid->setCurrentIndex(w.at(0, table::Number));
+        const std::pair<Qt::Key, QModelIndex> steps[] = {
+            {Qt::Key_Tab, w.at(0, table::Alarm)},      {Qt::Key_Tab, w.at(0, table::Emergency)},
+            {Qt::Key_Tab, w.at(0, table::Remark)},     {Qt::Key_Tab, w.at(1, table::Number)},
+            {Qt::Key_Backtab, w.at(0, table::Remark)}, {Qt::Key_Left, w.at(0, table::Emergency)},
+            {Qt::Key_Right, w.at(0, table::Remark)},   {Qt::Key_Down, w.at(1, table::Remark)},
+            {Qt::Key_Home, w.at(1, table::Number)},    {Qt::Key_End, w.at(1, table::Remark)}};
+        for (const auto& [key, expected] : steps) {
+            QTest::keyClick(grid, key);
+            QCOMPARE(grid->currentIndex(), expected);
+        }
+        const QPoint charges = grid->visualRect(w.at(0, table::Charges)).center();
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, charges);
+        QVERIFY(!grid->indexWidget(w.at(0, table::Charges)));
+        QCOMPARE(grid->currentIndex(), w.at(1, table::Remark));
+
+        // The charges are drawn as dark as any other text, not greyed out.
+        const QImage image = grid->viewport()->grab().toImage();
+        int darkest[table::FieldCount] = {255, 255, 255, 255, 255};
+        for (table::Field f : {table::Alarm, table::Charges})
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (grid->visualRect(w.at(0, f)).contains(x, y))
+                        darkest[f] = qMin(darkest[f], qGray(image.pixel(x, y)));
+        QVERIFY2(darkest[table::Charges] <= darkest[table::Alarm] + 30, "charges drawn grey");
+
+        QVERIFY(w.typeInto(0, table::Alarm, "12x 3"));
+        QVERIFY(w.typeInto(0, table::Number, "!Zi. 12-b Empfang, 1"));
+        QVERIFY(w.typeInto(0, table::Remark, "a\u2603€")); // no snowman in Windows-1252
+        QCOMPARE(w.model().rows()[0],
+                 (table::Cells{"!Zi. 12-b Empfang, ", "12 3", pad("3", 20), "12.50 ", "a\x80"}));
+
+        // A line break would tear the save frame apart; letters the server put into an alarm
+        // number may be removed, but none added, and a removed one leaves no room for another.
+        int pos = 0;
+        QString broken = "a\nb", fewer = "912a", more = "12abc", swapped = "912b";
+        table::EditMaskValidator remark(*table::NummernGridGetEditMask(table::Remark), "");
+        table::EditMaskValidator alarm(*table::NummernGridGetEditMask(table::Alarm), "12ab");
+        QCOMPARE(remark.validate(broken, pos), QValidator::Invalid);
+        QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
+        QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
+        QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
+    }
+
+    void headerDoubleClickSortsByNumberOrRemark() {
+        Window w;
+        w.start();
+        w.showActive();
+        QVERIFY(w.load({tableLine("20", "", "", "", "b"), tableLine("100", "", "", "", "a")}));
+        auto numberAt = [&w](int row) {
+            return table::trimmed(w.model().cell(row, table::Number));
+        };
+        QHeaderView* header = w.grid()->horizontalHeader();
+        auto doubleClick = [header](int section) {
+            const QPoint p(header->sectionViewportPosition(section) + 5, 5);
+            QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, p);
+        };
+        doubleClick(table::Alarm);
+        QCOMPARE(numberAt(0), QByteArray("20"));
+        doubleClick(table::Number);
+        QCOMPARE(numberAt(0), QByteArray("100"));
+        doubleClick(table::Remark);
+        QCOMPARE(numberAt(0), QByteArray("100"));
+        w.form->NummernGridDblClick(1 + table::Number);
+        QCOMPARE(numberAt(0), QByteArray("100"));
+        w.form->NummernGridDblClick(1 + table::Alarm);
+        w.form->NummernGridDblClick(0);
+        QCOMPARE(numberAt(0), QByteArray("100"));
+    }
+
+    // "Speichern" sends what the operator typed, the text still in an open editor included,
+    // and goes to the tray only when the tray option says so and the save was not refused.
+    void speichernSavesAndHonoursTheTrayOption_data() {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("toTray");
+        QTest::newRow("tray option on") << QByteArray() << "4712" << true;
+        QTest::newRow("tray option off")
+            << QByteArray("[ALLGEMEIN]\nInSysTry=0\n") << "4712" << false;
+        QTest::newRow("twin refused") << QByteArray() << "20" << false;
+    }
+    void speichernSavesAndHonoursTheTrayOption() {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, number);
+        QFETCH(bool, toTray);
+        Window w;
+        w.start(settings);
+        w.showActive();
+        QVERIFY(w.load({tableLine("4711", "", "", "0.00"), tableLine("20")}));
+        QVERIFY(w.typeInto(0, table::Number, number));
+        QVERIFY(w.typeInto(0, table::Remark, "neu", false));
+        w.child<QPushButton>("Button1")->click();
+        QCOMPARE(w.inTray(), toTray);
+        if (number == "20") {
+            QCOMPARE(w.fake.prompts.shown.value(0).text,
+                     QStringLiteral("Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "));
+            QCOMPARE(w.sent(), QList<QByteArray>{});
+        } else {
+            QCOMPARE(w.fake.prompts.shown.value(0).text, kSaveQuestion);
+            QCOMPARE(w.sent(),
+                     QList<QByteArray>{sdat({record("4712", "", "", "neu"), record("20")})});
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TorvanelApplication app(argc, argv);
+    TestGrid t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "test_grid.moc"
