@@ -13,7 +13,6 @@ HeartbeatAnswer readHeartbeat(const QByteArray& frame) {
     answer.alarmOff = frames::tagOf(frame) == frames::kHeartbeatAlarmOff;
     QByteArrayView rest = QByteArrayView(frame).sliced(qMin(frame.size(), frames::kTagLength));
     for (int k = 0; k < kMaxPasses; ++k) {
-        answer.passes = k + 1;
         if (rest.startsWith(frames::kLineEnd))
             rest = rest.sliced(frames::kLineEnd.size());
         if (rest.startsWith(kBusy)) {

@@ -13,7 +13,6 @@ struct HeartbeatAnswer {
     bool alarmOff = false;              // lower-case tag: the server's alarm is switched off
     QList<QByteArray> busyWrites;       // each busy list to store, in order
     std::optional<QByteArray> alarmNst; // the new pending alarm, if the body set one
-    int passes = 0;
 };
 
 HeartbeatAnswer readHeartbeat(const QByteArray& frame);
