@@ -1,9 +1,11 @@
 #include "AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,19 @@
 #include <unistd.h>
 
 namespace {
+
+const QString kTempInfix = QStringLiteral(".tmp-");
+constexpr qsizetype kTempRandomLength = 6;
+
+bool isTemporaryOf(const QString& name, const QString& targetName) {
+    const QString prefix = targetName + kTempInfix;
+    if (name.size() != prefix.size() + kTempRandomLength || !name.startsWith(prefix))
+        return false;
+    // QTemporaryFile fills the X with letters or digits; anything else there is not ours.
+    const QStringView random = QStringView(name).mid(prefix.size());
+    return std::all_of(random.begin(), random.end(),
+                       [](QChar c) { return c.unicode() < 0x80 && c.isLetterOrNumber(); });
+}
 
 QString systemError() {
     return QString::fromLocal8Bit(std::strerror(errno));
@@ -29,7 +44,8 @@ void syncDirectory(const QString& dir) {
 
 bool AtomicFile::write(const QByteArray& content, QString* error) const {
     const QFileInfo target(m_path);
-    QTemporaryFile temp(target.absoluteFilePath() + QStringLiteral(".tmp-XXXXXX"));
+    QTemporaryFile temp(target.absoluteFilePath() + kTempInfix +
+                        QString(kTempRandomLength, QLatin1Char('X')));
     if (!temp.open()) {
         *error = QStringLiteral("cannot create a temporary file beside %1: %2")
                      .arg(m_path, temp.errorString());
@@ -62,4 +78,15 @@ bool AtomicFile::write(const QByteArray& content, QString* error) const {
     temp.setAutoRemove(false);
     syncDirectory(target.absolutePath());
     return true;
+}
+
+QStringList AtomicFile::removeLeftovers() const {
+    const QFileInfo target(m_path);
+    const QDir dir = target.absoluteDir();
+    QStringList removed;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        if (isTemporaryOf(name, target.fileName()) && QFile::remove(dir.filePath(name)))
+            removed << dir.filePath(name);
+    }
+    return removed;
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -19,6 +20,11 @@ public:
 
     // On failure the target keeps its old content and error says why.
     bool write(const QByteArray& content, QString* error) const;
+
+    // Deletes the temporary files that writes cut short by a crash or a kill left beside the
+    // target, and returns their names. Only names this class makes are touched: another
+    // file's temporaries and anything merely alike stay.
+    QStringList removeLeftovers() const;
 
     // Called with the synced temporary file's name just before the rename. Returning false
     // abandons the write there, leaving the temporary file behind as a crash would.

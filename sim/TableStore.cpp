@@ -1,6 +1,7 @@
 #include "TableStore.h"
 
 #include "SampleTable.h"
+#include "SimLog.h"
 #include "TableLine.h"
 #include "link/Frames.h"
 #include "link/Wire1252.h"
@@ -34,6 +35,9 @@ QByteArray fileContent(const QList<QByteArray>& rows) {
 } // namespace
 
 bool TableStore::open(QString* error) {
+    // Only a crash or a kill between writing and renaming leaves these; none is the table.
+    for (const QString& leftover : m_file.removeLeftovers())
+        qCInfo(lcSim).noquote() << "removed" << leftover << "left by an interrupted write";
     QFile in(path());
     if (in.open(QIODevice::ReadOnly)) {
         m_rows = parseFile(in.readAll());

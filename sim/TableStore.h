@@ -13,7 +13,8 @@ class TableStore {
 public:
     explicit TableStore(const QString& path) : m_file(path) {}
 
-    // Reads the file, or writes the sample table when there is none yet.
+    // Reads the file, or writes the sample table when there is none yet. Temporary files that
+    // an interrupted write of this table left behind are removed first.
     bool open(QString* error);
 
     const QString& path() const { return m_file.path(); }

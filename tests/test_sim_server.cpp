@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(tableSeen(*b).value(0).left(4), "4711");
     }
 
-    void writeInterruptedBeforeRenameLeavesTheOldTable() {
+    void interruptedWriteKeepsTheOldTableAndTheNextStartRemovesItsTemporary() {
         TableStore& store = m_sim->store;
         const QList<QByteArray> before = store.rows();
         const QByteArray file = readFile(m_path);
@@ -162,6 +162,18 @@ private slots:
         QCOMPARE(readFile(tempName).count('\n'), before.size());
         QCOMPARE(readFile(m_path), file);
         QCOMPARE(store.rows(), before);
+
+        // Files merely alike belong to someone else and survive the next start.
+        const QStringList others{"table.txt.tmp-abc12", "table.txt.tmp-abc1234",
+                                 "table.txt.tmp-ab.c12", "other.txt.tmp-abc123",
+                                 "table.txt.tmp-abc123.bak"};
+        for (const QString& name : others)
+            QVERIFY(QFile(m_dir.filePath(name)).open(QIODevice::WriteOnly));
+        m_sim = std::make_unique<RunningSim>(m_path);
+        QVERIFY(!QFile::exists(tempName));
+        for (const QString& name : others)
+            QVERIFY2(QFile::exists(m_dir.filePath(name)), qPrintable(name));
+        QCOMPARE(m_sim->store.rows(), before);
     }
 };
 
