@@ -1,4 +1,5 @@
 #include "SimTestClient.h"
+#include "TableFixtures.h"
 #include "sim/SimControl.h"
 #include "sim/SimServer.h"
 #include "sim/TableStore.h"
@@ -8,15 +9,9 @@
 
 namespace {
 
+// A row with only a number and a remark, as the client sends it back.
 QByteArray record(const QByteArray& number, const QByteArray& remark) {
-    return number.leftJustified(60) + remark.leftJustified(40);
-}
-
-QByteArray saveFrame(const QList<QByteArray>& records) {
-    QByteArray body;
-    for (int i = 0; i < records.size(); ++i)
-        body += QByteArray::number(i) + "\n\r" + records[i] + "\n\r";
-    return frames::compose(frames::kSaveTable, body);
+    return fixtures::record(number, {}, {}, remark);
 }
 
 QByteArray readFile(const QString& path) {
@@ -71,7 +66,7 @@ private slots:
         m_sim->control.execute("charge 3 12.50");
         const QList<QByteArray> records{record("  4711", "Empfang \xC4rzte"), record("4711", ""),
                                         record("0815", "Bar")};
-        c->send(saveFrame(records) + frames::clearCharges("4711"));
+        c->send(fixtures::sdat(records) + frames::clearCharges("4711"));
         for (int i = 0; i < records.size(); ++i)
             expected[i] = records[i].left(60) + (i < 2 ? "0.00  " : "12.50 ") + records[i].mid(60);
         QCOMPARE(tableSeen(*c), expected);
@@ -110,14 +105,15 @@ private slots:
         const auto save = [](const QByteArray& body) {
             return frames::compose(frames::kSaveTable, body);
         };
-        QTest::newRow("short record") << saveFrame({good, good.left(99)});
-        QTest::newRow("long record") << saveFrame({good + "x"});
-        QTest::newRow("line break in record") << saveFrame({good.left(50) + "\n" + good.mid(51)});
+        QTest::newRow("short record") << fixtures::sdat({good, good.left(99)});
+        QTest::newRow("long record") << fixtures::sdat({good + "x"});
+        QTest::newRow("line break in record")
+            << fixtures::sdat({good.left(50) + "\n" + good.mid(51)});
         QTest::newRow("wrong index") << save("0\n\r" + good + "\n\r2\n\r" + good + "\n\r");
         QTest::newRow("non-numeric index") << save("x\n\r" + good + "\n\r");
         QTest::newRow("index without record") << save("0\n\r");
         QTest::newRow("no line end after the tag") << QByteArray("[___SDAT]{_ENDE__}");
-        QTest::newRow("more rows than the table") << saveFrame(QList<QByteArray>(42, good));
+        QTest::newRow("more rows than the table") << fixtures::sdat(QList<QByteArray>(42, good));
         QTest::newRow("clearing an unknown number") << frames::clearCharges("999");
         QTest::newRow("clearing the empty number") << frames::clearCharges(" ");
     }
@@ -133,7 +129,7 @@ private slots:
         auto a = client(), b = client(), gone = client();
         QTRY_COMPARE(m_sim->server.clientCount(), 3);
         // One client leaves in the middle of a save while another is mid-frame too.
-        const QByteArray save = saveFrame({record("9999", "half")});
+        const QByteArray save = fixtures::sdat({record("9999", "half")});
         gone->send(save.left(save.size() / 2));
         gone->socket.waitForBytesWritten(1000);
         b->send(frames::heartbeat().left(7));
@@ -142,7 +138,7 @@ private slots:
         QVERIFY(b->ask(frames::heartbeat().mid(7)).startsWith(frames::kHeartbeat));
         QVERIFY(!m_sim->store.rows()[0].startsWith("9999"));
 
-        a->send(saveFrame({record("4711", "from a")}));
+        a->send(fixtures::sdat({record("4711", "from a")}));
         QTRY_VERIFY(m_sim->store.rows()[0].startsWith("4711"));
         QCOMPARE(tableSeen(*b).value(0).left(4), "4711");
     }
