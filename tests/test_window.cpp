@@ -4,6 +4,7 @@
 #include "app/TorvanelApplication.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -38,6 +39,50 @@ private slots:
             QCOMPARE(panel->geometry().bottom() + 1, form.height());
         }
         QCOMPARE(w.child<QPushButton>("Button1")->geometry(), QRect(221, 2, 130, 25));
+
+        // The parts as designed: what the operator reads, and what he cannot drag or click.
+        QCOMPARE(form.font().family(), QStringLiteral("MS Sans Serif"));
+        QVERIFY(form.autoFillBackground() && form.backgroundRole() == QPalette::Button);
+        QVERIFY(!form.windowIcon().isNull());
+        QCOMPARE(headline->text(), QStringLiteral("Rufnummern Zuordnen"));
+        QCOMPARE(headline->alignment(), Qt::AlignCenter);
+        QCOMPARE(headline->frameStyle(), QFrame::Panel | QFrame::Sunken);
+        QCOMPARE(headline->font().pixelSize(), 16);
+        auto* alarm = w.child<QLabel>("Label1");
+        QCOMPARE(alarm->pos(), QPoint(424, 8));
+        QVERIFY(alarm->font().bold() && alarm->font().pixelSize() == 16);
+        QCOMPARE(w.child<QLabel>("Label2")->pos(), QPoint(16, 16));
+        auto* logo = w.child<QLabel>("Image1");
+        QCOMPARE(logo->geometry(), QRect(383, 2, 156, 25));
+        QCOMPARE(logo->pixmap().size(), QSize(170, 25));
+        QCOMPARE(logo->alignment(), Qt::AlignLeft | Qt::AlignTop);
+        const auto colourIn = [](QWidget* widget) {
+            const QImage image = widget->grab().toImage();
+            QSet<QRgb> colours;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    colours.insert(image.pixel(x, y) & 0xFFFFFF);
+            return colours;
+        };
+        QVERIFY(colourIn(headline).contains(0x0000FF));
+        QVERIFY(w.peer.waitForClient());
+        w.peer.send(answer("\n\r", "[___test]"));
+        QTRY_COMPARE(alarm->text(), QStringLiteral(" ALARM = AUS !"));
+        QVERIFY(alarm->width() >= alarm->sizeHint().width());
+        QVERIFY(colourIn(alarm).contains(0xFF0000));
+        QTableView* grid = w.grid();
+        QVERIFY(!grid->isCornerButtonEnabled() && !grid->wordWrap());
+        QCOMPARE(grid->textElideMode(), Qt::ElideNone);
+        for (QHeaderView* header : {grid->horizontalHeader(), grid->verticalHeader()}) {
+            QCOMPARE(header->sectionResizeMode(0), QHeaderView::Fixed);
+            QCOMPARE(header->defaultAlignment(), Qt::AlignLeft | Qt::AlignVCenter);
+            QVERIFY(!header->highlightSections());
+        }
+        QVERIFY(!grid->horizontalHeader()->sectionsClickable());
+        QCOMPARE(grid->verticalHeader()->width(), 64);
+        QCOMPARE(grid->rowHeight(0), 17);
+        for (int c = 0; c < table::FieldCount; ++c)
+            QCOMPARE(grid->columnWidth(c), (QList<int>{85, 130, 118, 68, 288}[c]));
 
         // Closing sends the window to the tray, or where the desktop has none, to the taskbar:
         // there must be a way back. The program goes on.

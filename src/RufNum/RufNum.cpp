@@ -132,8 +132,6 @@ void TNummernForm::buildComponents() {
     NummernGrid->horizontalHeader()->setFixedHeight(kRowHeight + 2);
     for (int c = 0; c < table::FieldCount; ++c)
         NummernGrid->setColumnWidth(c, kColumnWidths[c + 1]);
-    NummernGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    NummernGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setupNummernGrid();
 
     Panel1 = new QWidget(this);
@@ -161,7 +159,6 @@ void TNummernForm::buildComponents() {
     layout->addWidget(NummernText);
     layout->addWidget(NummernGrid, 1);
     layout->addWidget(Panel1);
-    setTabOrder(NummernGrid, Button1);
 
     PopupMenu1 = new QMenu(this);
     B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
