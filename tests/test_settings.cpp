@@ -169,6 +169,15 @@ private slots:
         QCOMPARE(c.position(QString()), (QVariantList{1, 2, 300, 700}));
     }
 
+    void aFileOfTheLargestSizeStillCounts() {
+        Client c;
+        QByteArray text = "[UDPLink]\nH_Port=7000\n;";
+        text += QByteArray(IniFile::kMaxSize - text.size() - 1, '-') + '\n';
+        QCOMPARE(text.size(), IniFile::kMaxSize);
+        c.setIni(text);
+        QCOMPARE(c.start().port(), 7000);
+    }
+
     void untrustworthyFileReadsAsAbsentAndIsNeverClobbered() {
         const QByteArray binary("[UDPLink]\nH_Port=7000\n\0\x01\xFF\xFE rest", 31);
         const QByteArray huge = "[UDPLink]\nH_Port=7000\n" + QByteArray(IniFile::kMaxSize, ';');

@@ -3,6 +3,7 @@
 #include "TableFixtures.h"
 #include "link/ServerLink.h"
 #include "table/NumberTable.h"
+#include "table/TableRecord.h"
 #include "table/TableSort.h"
 
 #include <QAbstractItemModelTester>
@@ -63,7 +64,11 @@ class TestTable : public QObject {
 private slots:
     void loadKeepsAtMost120LinesAsSent() {
         Table t;
-        QVERIFY(t.table.model().designState());
+        // Before the first table: one empty row and no titles.
+        const NummernModel& model = t.table.model();
+        QVERIFY(model.designState());
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QString());
         QByteArray bytes; // every byte but the line end
         for (int b = 0; b < 256; ++b)
             if (b != '\n')
@@ -74,7 +79,13 @@ private slots:
         t.edit(0, table::Remark, QStringLiteral("weg"));
         t.load(lines);
         QVERIFY(!t.table.isModified());
-        QVERIFY(!t.table.model().designState());
+        QVERIFY(!model.designState());
+        QStringList titles;
+        for (int c = 0; c < table::FieldCount; ++c)
+            titles << model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QCOMPARE(titles, (QStringList{"Ruf/Zi.-Nummer", "Alarm Nummer.", "Not Nummer.", "Gebühr.",
+                                      "Bemerk."}));
+        QCOMPARE(model.headerData(119, Qt::Vertical, Qt::DisplayRole), QVariant("Verb. 120"));
         QCOMPARE(t.table.lines().size(), 120);
         QCOMPARE(t.table.lines()[0], bytes);
         QCOMPARE(t.table.lines()[1], QByteArray("  "));
@@ -171,6 +182,15 @@ private slots:
         QTest::addColumn<QString>("twin");
         QTest::newRow("exclamation") << QStringLiteral("!4711");
         QTest::newRow("with name") << QStringLiteral("4711 Empfang");
+    }
+    void numbersAreMatchedAsTheServerMatchesThem() {
+        using table::NstKey;
+        QCOMPARE(NstKey(" !4711 Empfang "), QByteArray("4711"));
+        QCOMPARE(NstKey("4711\t "), QByteArray("4711"));
+        // A blank right after the "!" leaves no number at all, so such rows are never twins.
+        QCOMPARE(NstKey("! 4711"), QByteArray());
+        QCOMPARE(table::FindDuplicateNst({{"! 12"}, {"! 12"}, {"12"}}), QByteArray());
+        QCOMPARE(table::FindDuplicateNst({{"7"}, {"12"}, {"!12 x"}}), QByteArray("12"));
     }
     void duplicateNumbersRefuseTheSave() {
         QFETCH(QString, twin);

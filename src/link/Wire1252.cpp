@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QStringView>
+#include <algorithm>
+#include <iterator>
 
 namespace wire {
 namespace {
@@ -16,10 +18,8 @@ constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 
 int byteFor(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
         return int(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == cp)
-            return 0x80 + i;
-    return -1;
+    const auto* at = std::find(std::begin(kHigh), std::end(kHigh), cp);
+    return at != std::end(kHigh) ? 0x80 + int(at - std::begin(kHigh)) : -1;
 }
 
 } // namespace
