@@ -24,9 +24,39 @@ QString path(const QString& key, const QString& name) {
 
 } // namespace
 
+std::optional<int> UserStore::readInt(const QString& key, const QString& name) {
+    const auto v = read(key, name);
+    if (!v)
+        return std::nullopt;
+    bool ok = false;
+    const int i = v->typeId() == QMetaType::QString ? v->toString().toInt(&ok) : v->toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return i;
+}
+
+std::optional<QString> UserStore::readString(const QString& key, const QString& name) {
+    const auto v = read(key, name);
+    // A store that cannot be read, or a value that is not there, reads as the empty text.
+    if (!v)
+        return QString();
+    if (v->typeId() != QMetaType::QString)
+        return std::nullopt;
+    return v->toString();
+}
+
+bool UserStore::writeInt(const QString& key, const QString& name, int value) {
+    return write(key, name, value);
+}
+
+bool UserStore::writeString(const QString& key, const QString& name, const QString& value) {
+    return write(key, name, value);
+}
+
 std::optional<QVariant> SettingsUserStore::read(const QString& key, const QString& name) {
     const auto s = open();
     const QVariant v = s->value(path(key, name));
+    // A file QSettings could only partly make sense of is no source of values.
     if (s->status() != QSettings::NoError || !v.isValid())
         return std::nullopt;
     return v;
@@ -37,36 +67,7 @@ bool SettingsUserStore::write(const QString& key, const QString& name, const QVa
     if (!s->isWritable())
         return false;
     s->setValue(path(key, name), value);
+    // Only the flush tells whether the value reached the file or the registry.
     s->sync();
     return s->status() == QSettings::NoError;
-}
-
-std::optional<int> SettingsUserStore::readInt(const QString& key, const QString& name) {
-    const auto v = read(key, name);
-    if (!v)
-        return std::nullopt;
-    // The registry hands back a DWORD; the text file a string of digits. Either counts.
-    bool ok = false;
-    const int i = v->typeId() == QMetaType::QString ? v->toString().toInt(&ok) : v->toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    return i;
-}
-
-std::optional<QString> SettingsUserStore::readString(const QString& key, const QString& name) {
-    const auto v = read(key, name);
-    // A store that cannot be read, or a value that is not there, reads as the empty text.
-    if (!v)
-        return QString();
-    if (v->typeId() != QMetaType::QString)
-        return std::nullopt;
-    return v->toString();
-}
-
-bool SettingsUserStore::writeInt(const QString& key, const QString& name, int value) {
-    return write(key, name, value);
-}
-
-bool SettingsUserStore::writeString(const QString& key, const QString& name, const QString& value) {
-    return write(key, name, value);
 }
