@@ -1,20 +1,83 @@
 #include "app/CommandLine.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Prompts.h"
+#include "platform/UserStore.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <optional>
+
+namespace {
+
+// The user's store file in a folder of its own, where QSettings looks for it
+// from now on.
+struct UserFolder {
+  QTemporaryDir dir;
+  UserFolder() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       dir.path());
+  }
+  QString file() const {
+    return dir.filePath(QStringLiteral("TorvanelClient.conf"));
+  }
+  void setFile(const QByteArray &text) const {
+    QFile f(file());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+  }
+};
+
+} // namespace
 
 class TestPlatform : public QObject {
   Q_OBJECT
 private slots:
+  void storeReadsBackWhatItWroteAndDigitsAsNumbers() {
+    UserFolder home;
+    SettingsUserStore store;
+    QVERIFY(store.writeInt("Position", "Left", 10));
+    QVERIFY(store.writeString("Belegt", "Belegt=", "12,17"));
+    QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(10));
+    QCOMPARE(store.readString("Belegt", "Belegt="),
+             std::optional<QString>("12,17"));
+    QVERIFY(!store.readInt("Position", "Top"));
+    QCOMPARE(store.readString("Belegt", "Frei"),
+             std::optional<QString>(QString()));
+
+    // A file edited by hand holds only texts; digits are a number, a word is
+    // none.
+    UserFolder edited;
+    edited.setFile("[Position]\nLeft=400\nTop=vier\n");
+    QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(400));
+    QVERIFY(!store.readInt("Position", "Top"));
+  }
+
+  void storeSaysWhenItCannotBeReadOrWritten() {
+    SettingsUserStore store;
+    // A file where the configuration folder belongs refuses every write, for
+    // root as well.
+    QTemporaryDir home;
+    QVERIFY(QFile(home.filePath(".config")).open(QIODevice::WriteOnly));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       home.filePath(".config"));
+    QVERIFY(!store.writeInt("Position", "Left", 10));
+    QVERIFY(!store.writeString("Belegt", "Belegt=", "9"));
+
+    // One line QSettings cannot parse, and none of the file's values is
+    // trusted.
+    UserFolder broken;
+    broken.setFile("[Position]\nLeft=10\n[Belegt\n");
+    QVERIFY(!store.readInt("Position", "Left"));
+  }
+
   void commandLineTextIsKeptAsGiven() {
     char prog[] = "TorvanelClient", a[] = "Haus", b[] = " 2 ", c[] = "-style";
     char *argv[] = {prog, a, b, c};

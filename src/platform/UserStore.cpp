@@ -64,10 +64,9 @@ std::optional<QVariant> SettingsUserStore::read(const QString& key, const QStrin
 
 bool SettingsUserStore::write(const QString& key, const QString& name, const QVariant& value) {
     const auto s = open();
-    if (!s->isWritable())
-        return false;
     s->setValue(path(key, name), value);
-    // Only the flush tells whether the value reached the file or the registry.
+    // Only the flush tells whether the value reached the file or the registry; a file or key
+    // we may not write to shows there as well.
     s->sync();
     return s->status() == QSettings::NoError;
 }
