@@ -4,15 +4,20 @@
 #include "platform/UserStore.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -34,6 +39,12 @@ struct UserFolder {
     f.write(text);
   }
 };
+
+QString lockFile(const QString &text) {
+  return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+         QLatin1Char('/') + InstanceGuard::nameFor(text) +
+         QStringLiteral(".lock");
+}
 
 } // namespace
 
@@ -114,6 +125,71 @@ private slots:
     QVERIFY(again.tryAcquire());
   }
 
+  void crashedInstanceNeitherRefusesTheStartNorKeepsItsName() {
+    QProcess other;
+    other.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--instance"), QStringLiteral("Haus 2")});
+    QVERIFY(other.waitForReadyRead(10000));
+    QCOMPARE(other.readAll(), QByteArray("held\n"));
+    InstanceGuard refused(QStringLiteral("Haus 2"));
+    QVERIFY(!refused.tryAcquire());
+
+    // Killed outright: its lock file and its socket stay behind.
+    other.kill();
+    QVERIFY(other.waitForFinished(10000));
+    QVERIFY(QFile::exists(lockFile(QStringLiteral("Haus 2"))));
+    InstanceGuard next(QStringLiteral("Haus 2"));
+    QVERIFY(next.tryAcquire());
+    QSignalSpy asked(&next, &InstanceGuard::activationRequested);
+    QVERIFY(refused.askRunningToActivate(2000));
+    QTRY_COMPARE(asked.count(), 1);
+  }
+
+  void lockOfARunningInstanceHoldsHoweverOld() {
+    // The words an instance writes into its lock, while it still runs (this
+    // process)...
+    QByteArray words;
+    {
+      InstanceGuard running(QStringLiteral("Tag"));
+      QVERIFY(running.tryAcquire());
+      QFile f(lockFile(QStringLiteral("Tag")));
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      words = f.readAll();
+    }
+    // ...in a file a day old. Put back by hand it carries no native lock, so
+    // the file's words alone decide: a live process is no leftover, whatever
+    // the file's age.
+    QFile f(lockFile(QStringLiteral("Tag")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(words);
+    f.flush();
+    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                          QFileDevice::FileModificationTime));
+    f.close();
+    InstanceGuard late(QStringLiteral("Tag"));
+    QVERIFY(!late.tryAcquire());
+  }
+
+  void runtimeFolderWithoutRoomForALockLetsTheOperatorIn() {
+    // No lock name fits below a path this long, for root as well.
+    QTemporaryDir top;
+    QString deep = top.path();
+    while (deep.size() < 4040) {
+      deep +=
+          QLatin1Char('/') + QString(qMin(200, 4040 - int(deep.size())), u'r');
+      QVERIFY(QDir().mkdir(deep, QFile::ReadOwner | QFile::WriteOwner |
+                                     QFile::ExeOwner));
+    }
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const auto restore =
+        qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtime); });
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
+    QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),
+             deep);
+    InstanceGuard guard(QStringLiteral("Haus 2"));
+    QVERIFY(guard.tryAcquire());
+  }
+
   void serverTextInARealBoxIsPlainAndBounded() {
     const QString alarm =
         QStringLiteral("Alarm von Nst. <b>1</b>") + QString(10000, u'7');
@@ -139,6 +215,14 @@ private slots:
 };
 
 int main(int argc, char **argv) {
+  // Stands for another client: holds the guard for a text until it is killed.
+  if (argc == 3 && qstrcmp(argv[1], "--instance") == 0) {
+    QCoreApplication app(argc, argv);
+    InstanceGuard guard(QString::fromLocal8Bit(argv[2]));
+    std::fputs(guard.tryAcquire() ? "held\n" : "refused\n", stdout);
+    std::fflush(stdout);
+    return app.exec();
+  }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   // Lock files and sockets of our own, apart from any client running on this
   // desktop; the short name leaves room within the length limit of a socket
