@@ -39,33 +39,22 @@ public:
     void beep(int frequencyHz, int durationMs) override { beeps.append({frequencyHz, durationMs}); }
 };
 
-// Values keep their type, as in the registry: a number where a text is asked for is a failure.
+// Values keep their type, as in the registry: a number where a text is asked for is a failure,
+// a text of digits where a number is asked for counts. Only the raw values are held here; the
+// typed reading is UserStore's own, the same as the real store's.
 class MemoryUserStore final : public UserStore {
 public:
     QHash<QString, QVariant> values; // "key/name" -> value
     bool failWrites = false;
 
-    std::optional<int> readInt(const QString& key, const QString& name) override {
-        const QVariant v = values.value(key + '/' + name);
-        if (v.typeId() != QMetaType::Int)
-            return std::nullopt;
-        return v.toInt();
-    }
-    std::optional<QString> readString(const QString& key, const QString& name) override {
+protected:
+    std::optional<QVariant> read(const QString& key, const QString& name) override {
         const QVariant v = values.value(key + '/' + name);
         if (!v.isValid())
-            return QString();
-        if (v.typeId() != QMetaType::QString)
             return std::nullopt;
-        return v.toString();
+        return v;
     }
-    bool writeInt(const QString& key, const QString& name, int value) override {
-        if (failWrites)
-            return false;
-        values.insert(key + '/' + name, value);
-        return true;
-    }
-    bool writeString(const QString& key, const QString& name, const QString& value) override {
+    bool write(const QString& key, const QString& name, const QVariant& value) override {
         if (failWrites)
             return false;
         values.insert(key + '/' + name, value);

@@ -5,7 +5,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/Prompts.h"
 #include "platform/ShellOpen.h"
-#include "platform/UserStore.h"
+#include "platform/SettingsUserStore.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>

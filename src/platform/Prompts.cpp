@@ -36,13 +36,9 @@ int MessageBoxPrompts::ask(const QString& text, const QString& caption, unsigned
         box.setDetailedText(text);
     }
     QPushButton* ok = box.addButton(QMessageBox::Ok);
-    QPushButton* cancel = nullptr;
-    if ((flags & 0xF) == mb::OkCancel) {
-        cancel = box.addButton(QMessageBox::Cancel);
-        box.setEscapeButton(cancel);
-    } else {
-        box.setEscapeButton(ok);
-    }
+    // Escape answers Cancel, or OK where it is the only button: the box finds that itself.
+    QPushButton* cancel =
+        (flags & 0xF) == mb::OkCancel ? box.addButton(QMessageBox::Cancel) : nullptr;
     box.setDefaultButton(cancel && (flags & mb::DefButton2) ? cancel : ok);
     box.exec();
     return box.clickedButton() == ok ? mb::IdOk : mb::IdCancel;

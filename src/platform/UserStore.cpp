@@ -1,51 +1,9 @@
 #include "UserStore.h"
 
-#include <QSettings>
-#include <memory>
-
-namespace {
-
-// One fresh accessor per pass. On Windows it is HKEY_CURRENT_USER\SOFTWARE\TorvanelClient
-// itself, where earlier installations keep their values; Qt's organisation/application scheme
-// would put them one level deeper.
-std::unique_ptr<QSettings> open() {
-#ifdef Q_OS_WIN
-    return std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\SOFTWARE\\TorvanelClient"), QSettings::NativeFormat);
-#else
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("TorvanelClient"));
-#endif
-}
-
-QString path(const QString& key, const QString& name) {
-    return key + QLatin1Char('/') + name;
-}
-
-} // namespace
-
-std::optional<QVariant> SettingsUserStore::read(const QString& key, const QString& name) {
-    const auto s = open();
-    const QVariant v = s->value(path(key, name));
-    if (s->status() != QSettings::NoError || !v.isValid())
-        return std::nullopt;
-    return v;
-}
-
-bool SettingsUserStore::write(const QString& key, const QString& name, const QVariant& value) {
-    const auto s = open();
-    if (!s->isWritable())
-        return false;
-    s->setValue(path(key, name), value);
-    s->sync();
-    return s->status() == QSettings::NoError;
-}
-
-std::optional<int> SettingsUserStore::readInt(const QString& key, const QString& name) {
+std::optional<int> UserStore::readInt(const QString& key, const QString& name) {
     const auto v = read(key, name);
     if (!v)
         return std::nullopt;
-    // The registry hands back a DWORD; the text file a string of digits. Either counts.
     bool ok = false;
     const int i = v->typeId() == QMetaType::QString ? v->toString().toInt(&ok) : v->toInt(&ok);
     if (!ok)
@@ -53,7 +11,7 @@ std::optional<int> SettingsUserStore::readInt(const QString& key, const QString&
     return i;
 }
 
-std::optional<QString> SettingsUserStore::readString(const QString& key, const QString& name) {
+std::optional<QString> UserStore::readString(const QString& key, const QString& name) {
     const auto v = read(key, name);
     // A store that cannot be read, or a value that is not there, reads as the empty text.
     if (!v)
@@ -63,10 +21,10 @@ std::optional<QString> SettingsUserStore::readString(const QString& key, const Q
     return v->toString();
 }
 
-bool SettingsUserStore::writeInt(const QString& key, const QString& name, int value) {
+bool UserStore::writeInt(const QString& key, const QString& name, int value) {
     return write(key, name, value);
 }
 
-bool SettingsUserStore::writeString(const QString& key, const QString& name, const QString& value) {
+bool UserStore::writeString(const QString& key, const QString& name, const QString& value) {
     return write(key, name, value);
 }

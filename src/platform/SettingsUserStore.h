@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/UserStore.h"
+
+// QSettings in the platform's native format, organisation "TorvanelClient".
+class SettingsUserStore final : public UserStore {
+protected:
+    std::optional<QVariant> read(const QString& key, const QString& name) override;
+    bool write(const QString& key, const QString& name, const QVariant& value) override;
+};

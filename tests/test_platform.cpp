@@ -1,0 +1,246 @@
+#include "app/CommandLine.h"
+#include "platform/InstanceGuard.h"
+#include "platform/Prompts.h"
+#include "platform/SettingsUserStore.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+// The user's store file in a folder of its own, where QSettings looks for it from now on.
+struct UserFolder {
+    QTemporaryDir dir;
+    UserFolder() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()); }
+    QString file() const { return dir.filePath(QStringLiteral("TorvanelClient.conf")); }
+    void setFile(const QByteArray& text) const {
+        QFile f(file());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+};
+
+QString lockFile(const QString& text) {
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') +
+           InstanceGuard::nameFor(text) + QStringLiteral(".lock");
+}
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void storeReadsBackWhatItWroteAndDigitsAsNumbers() {
+        UserFolder home;
+        SettingsUserStore store;
+        QVERIFY(store.writeInt("Position", "Left", 10));
+        QVERIFY(store.writeString("Belegt", "Belegt=", "12,17"));
+        QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(10));
+        QCOMPARE(store.readString("Belegt", "Belegt="), std::optional<QString>("12,17"));
+        QVERIFY(!store.readInt("Position", "Top"));
+        QCOMPARE(store.readString("Belegt", "Frei"), std::optional<QString>(QString()));
+
+        // A file edited by hand holds only texts; digits are a number, a word is none.
+        UserFolder edited;
+        edited.setFile("[Position]\nLeft=400\nTop=vier\n");
+        QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(400));
+        QVERIFY(!store.readInt("Position", "Top"));
+    }
+
+    void storeSaysWhenItCannotBeReadOrWritten() {
+        SettingsUserStore store;
+        // A file where the configuration folder belongs refuses every write, for root as well.
+        QTemporaryDir home;
+        QVERIFY(QFile(home.filePath(".config")).open(QIODevice::WriteOnly));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath(".config"));
+        QVERIFY(!store.writeInt("Position", "Left", 10));
+        QVERIFY(!store.writeString("Belegt", "Belegt=", "9"));
+
+        // One line QSettings cannot parse, and none of the file's values is trusted.
+        UserFolder broken;
+        broken.setFile("[Position]\nLeft=10\n[Belegt\n");
+        QVERIFY(!store.readInt("Position", "Left"));
+    }
+
+    void commandLineTextIsKeptAsGiven() {
+        char prog[] = "TorvanelClient", a[] = "Haus", b[] = " 2 ", c[] = "-style";
+        char* argv[] = {prog, a, b, c};
+        QCOMPARE(commandLineText(4, argv), QStringLiteral("Haus  2  -style"));
+        QCOMPARE(commandLineText(1, argv), QString());
+    }
+
+    void oneInstancePerText() {
+        InstanceGuard first(QStringLiteral("A"));
+        QVERIFY(first.tryAcquire());
+        InstanceGuard same(QStringLiteral("A"));
+        QVERIFY(!same.tryAcquire());
+
+        // Texts are compared exactly; any length and any character make a valid name.
+        for (const QString& other : {QStringLiteral("a"), QStringLiteral("A "), QString(),
+                                     QStringLiteral("../x/\\y:*?"), QString(5000, QChar(0xFC))}) {
+            InstanceGuard g(other);
+            QVERIFY2(g.tryAcquire(), qPrintable(other.left(20)));
+        }
+
+        // A refused start asks the running instance to come forward.
+        QSignalSpy asked(&first, &InstanceGuard::activationRequested);
+        QTimer::singleShot(0, [&] { QVERIFY(same.askRunningToActivate(2000)); });
+        QTRY_COMPARE(asked.count(), 1);
+
+        // The guard goes with the instance.
+        {
+            InstanceGuard gone(QStringLiteral("B"));
+            QVERIFY(gone.tryAcquire());
+        }
+        InstanceGuard again(QStringLiteral("B"));
+        QVERIFY(again.tryAcquire());
+    }
+
+    void crashedInstanceNeitherRefusesTheStartNorKeepsItsName() {
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--instance"), QStringLiteral("Haus 2")});
+        QVERIFY(other.waitForReadyRead(10000));
+        QCOMPARE(other.readAll(), QByteArray("held\n"));
+        InstanceGuard refused(QStringLiteral("Haus 2"));
+        QVERIFY(!refused.tryAcquire());
+
+        // Killed outright: its lock file and its socket stay behind.
+        other.kill();
+        QVERIFY(other.waitForFinished(10000));
+        QVERIFY(QFile::exists(lockFile(QStringLiteral("Haus 2"))));
+        InstanceGuard next(QStringLiteral("Haus 2"));
+        QVERIFY(next.tryAcquire());
+        QSignalSpy asked(&next, &InstanceGuard::activationRequested);
+        QVERIFY(refused.askRunningToActivate(2000));
+        QTRY_COMPARE(asked.count(), 1);
+    }
+
+    void lockOfARunningInstanceHoldsHoweverOld() {
+        // The words an instance writes into its lock, while it still runs (this process)...
+        QByteArray words;
+        {
+            InstanceGuard running(QStringLiteral("Tag"));
+            QVERIFY(running.tryAcquire());
+            QFile f(lockFile(QStringLiteral("Tag")));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            words = f.readAll();
+        }
+        // ...in a file a day old. Put back by hand it carries no native lock, so the file's
+        // words alone decide: a live process is no leftover, whatever the file's age.
+        QFile f(lockFile(QStringLiteral("Tag")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(words);
+        f.flush();
+        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                              QFileDevice::FileModificationTime));
+        f.close();
+        InstanceGuard late(QStringLiteral("Tag"));
+        QVERIFY(!late.tryAcquire());
+    }
+
+    void runtimeFolderWithoutRoomForALockLetsTheOperatorIn() {
+        // No lock name fits below a path this long, for root as well.
+        QTemporaryDir top;
+        QString deep = top.path();
+        while (deep.size() < 4040) {
+            deep += QLatin1Char('/') + QString(qMin(200, 4040 - int(deep.size())), u'r');
+            QVERIFY(QDir().mkdir(deep, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        }
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtime); });
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
+        QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation), deep);
+        InstanceGuard guard(QStringLiteral("Haus 2"));
+        QVERIFY(guard.tryAcquire());
+    }
+
+    void serverTextInARealBoxIsPlainAndBounded() {
+        const QString alarm = QStringLiteral("Alarm von Nst. <b>1</b>") + QString(10000, u'7');
+        QString shown, details;
+        Qt::TextFormat format = Qt::RichText;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            details = box->detailedText();
+            format = box->textFormat();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        MessageBoxPrompts prompts;
+        QCOMPARE(prompts.ask(alarm, QStringLiteral(" A C H T U N G "), mb::OkCancel), mb::IdCancel);
+        QCOMPARE(format, Qt::PlainText);
+        QVERIFY(shown.startsWith("Alarm von Nst. <b>1</b>") && shown.size() < 1000);
+        QCOMPARE(details, alarm);
+    }
+
+    void realBoxKeysButtonsAndIcon_data() {
+        QTest::addColumn<unsigned>("flags");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QMessageBox::Icon>("icon");
+        QTest::newRow("Enter, default OK") << (mb::OkCancel | mb::IconHand) << int(Qt::Key_Return)
+                                           << mb::IdOk << 2 << QMessageBox::Critical;
+        QTest::newRow("Enter, default Cancel")
+            << (mb::OkCancel | mb::DefButton2 | mb::IconQuestion) << int(Qt::Key_Return)
+            << mb::IdCancel << 2 << QMessageBox::Question;
+        QTest::newRow("Escape, default OK")
+            << (mb::OkCancel | mb::IconExclamation) << int(Qt::Key_Escape) << mb::IdCancel << 2
+            << QMessageBox::Warning;
+        QTest::newRow("OK alone") << (mb::Ok | mb::DefButton2) << int(Qt::Key_Return) << mb::IdOk
+                                  << 1 << QMessageBox::NoIcon;
+    }
+    void realBoxKeysButtonsAndIcon() {
+        QFETCH(unsigned, flags);
+        QFETCH(int, key);
+        int buttons = 0;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            buttons = int(box->buttons().size());
+            icon = box->icon();
+            QTest::keyClick(box, Qt::Key(key));
+        });
+        MessageBoxPrompts prompts;
+        QTEST(prompts.ask(QStringLiteral("Text"), QStringLiteral("Titel"), flags), "answer");
+        QTEST(buttons, "buttons");
+        QTEST(icon, "icon");
+    }
+};
+
+int main(int argc, char** argv) {
+    // Stands for another client: holds the guard for a text until it is killed.
+    if (argc == 3 && qstrcmp(argv[1], "--instance") == 0) {
+        QCoreApplication app(argc, argv);
+        InstanceGuard guard(QString::fromLocal8Bit(argv[2]));
+        std::fputs(guard.tryAcquire() ? "held\n" : "refused\n", stdout);
+        std::fflush(stdout);
+        return app.exec();
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Lock files and sockets of our own, apart from any client running on this desktop; the
+    // short name leaves room within the length limit of a socket path.
+    QTemporaryDir runtime(QDir::tempPath() + QStringLiteral("/tp-XXXXXX"));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    qputenv("TMPDIR", QFile::encodeName(runtime.path()));
+    QApplication app(argc, argv);
+    TestPlatform t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "test_platform.moc"
