@@ -75,6 +75,7 @@ private slots:
                 bytes.append(char(b));
         QList<QByteArray> lines{bytes, "", tableLine("", "0815", "", "12.50")};
         lines += QList<QByteArray>(122, "4712");
+        lines[4] = "7";
         lines[119] = tableLine("  4711", "", "", " 12.50", "  K\374che  " + QByteArray(99, 'x'));
         t.edit(0, table::Remark, QStringLiteral("weg"));
         t.load(lines);
@@ -89,6 +90,7 @@ private slots:
         QCOMPARE(t.table.lines().size(), 120);
         QCOMPARE(t.table.lines()[0], bytes);
         QCOMPARE(t.table.lines()[1], QByteArray("  "));
+        QCOMPARE(t.table.lines().mid(4, 2), (QList<QByteArray>{"7", "4712"}));
         QCOMPARE(t.cell(3, table::Alarm), QByteArray());
         // Cells hold the field as cut, every blank kept; the number is remembered trimmed.
         QCOMPARE(t.cell(119, table::Number), QByteArray("  4711" + QByteArray(14, ' ')));

@@ -240,7 +240,8 @@ private slots:
         bool shown = false;
         w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
             QCOMPARE(box.text, kSilent);
-            shown = w.form->isVisible() && !w.form->isMinimized() && w.gridColor() == Qt::red;
+            shown = w.form->isVisible() && !w.form->isMinimized() && w.gridColor() == Qt::red &&
+                    QTest::qWaitFor([&] { return QApplication::activeWindow() == w.form.get(); });
         };
         for (int tick = 0; tick < 5; ++tick)
             w.form->Timer1Timer();

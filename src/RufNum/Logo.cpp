@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -13,36 +14,40 @@ template <typename T> qint64 le(const QByteArray& b, int at) {
     return qFromLittleEndian<T>(b.constData() + at);
 }
 
+struct PixelData {
+    qint64 width;
+    qint64 height;
+    qint64 bits;
+    qint64 compression;
+    qint64 imageSize; // what compressed pixels take; uncompressed ones say nothing here
+};
+
+// From the old 12-byte info header or the common one of 40 bytes and more; a header too
+// short for either is left to the picture reader.
+std::optional<PixelData> pixelDataOf(const QByteArray& head) {
+    if (le<quint32>(head, 14) == 12)
+        return PixelData{le<quint16>(head, 18), le<quint16>(head, 20), le<quint16>(head, 24), 0, 0};
+    if (head.size() < 38)
+        return std::nullopt;
+    return PixelData{le<qint32>(head, 18), qAbs(le<qint32>(head, 22)), le<quint16>(head, 28),
+                     le<quint32>(head, 30), le<quint32>(head, 34)};
+}
+
 // Qt draws a cut-off bitmap with the missing rows blank. A logo that lost its end in a copy
 // is broken, and the administrator should hear so rather than see half a logo.
 bool bitmapIsCut(QFile& file) {
     const QByteArray head = file.read(38);
     if (head.size() < 30 || !head.startsWith("BM"))
         return false;
-    const qint64 pixelsAt = le<quint32>(head, 10);
-    const qint64 infoSize = le<quint32>(head, 14);
-    qint64 width = 0;
-    qint64 height = 0;
-    qint64 bits = 0;
-    qint64 compression = 0;
-    qint64 imageSize = 0;
-    if (infoSize == 12) {
-        width = le<quint16>(head, 18);
-        height = le<quint16>(head, 20);
-        bits = le<quint16>(head, 24);
-    } else if (head.size() >= 38) {
-        width = le<qint32>(head, 18);
-        height = qAbs(le<qint32>(head, 22));
-        bits = le<quint16>(head, 28);
-        compression = le<quint32>(head, 30);
-        imageSize = le<quint32>(head, 34);
-    }
+    const std::optional<PixelData> p = pixelDataOf(head);
+    if (!p)
+        return false;
     // Uncompressed rows are padded to four bytes; compressed data says its own size.
-    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    const bool uncompressed = p->compression == 0 || p->compression == 3 || p->compression == 6;
     // In floating point: a forged header may claim more than any integer holds.
-    const double rowBytes = double((width * bits + 31) / 32 * 4);
-    const double pixelBytes = uncompressed ? rowBytes * double(height) : double(imageSize);
-    return double(file.size()) < double(pixelsAt) + pixelBytes;
+    const double rowBytes = double((p->width * p->bits + 31) / 32 * 4);
+    const double pixelBytes = uncompressed ? rowBytes * double(p->height) : double(p->imageSize);
+    return double(file.size()) < double(le<quint32>(head, 10)) + pixelBytes;
 }
 
 [[noreturn]] void notAPicture(const QString& fileName) {

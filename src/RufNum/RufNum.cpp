@@ -215,13 +215,13 @@ void TNummernForm::B1Click() {
     // A save refused for a duplicate number would lose the operator's edits if we ended now;
     // stay, and show the window so the numbers can be mended.
     if (!SaveSettingsAndTable()) {
-        showForMending();
+        bringForward();
         return;
     }
     endProgram();
 }
 
-void TNummernForm::showForMending() {
+void TNummernForm::bringForward() {
     showNormal();
     raise();
     activateWindow();
@@ -274,17 +274,14 @@ bool TNummernForm::SaveSettingsAndTable() {
         if (saved || end == EndAfterSave::Always)
             endProgram();
         else
-            showForMending();
+            bringForward();
     }
     return saved;
 }
 
 void TNummernForm::alertBegin() {
     setGridColor(Qt::red);
-    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-    setVisible(true);
-    raise();
-    activateWindow();
+    bringForward();
 }
 
 void TNummernForm::alertEnd() {

@@ -79,7 +79,8 @@ private:
     void setupNummernGrid();
     void commitOpenEditor();
     void endProgram();
-    void showForMending();
+    // Out of the tray or the taskbar, in front, with the focus.
+    void bringForward();
 
     QString m_commandLineText;
     Services m_services;

@@ -29,10 +29,12 @@ QList<QByteArray> parseTableFrame(const QByteArray& frame) {
         if (rest.startsWith(frames::kLineEnd))
             rest = rest.sliced(frames::kLineEnd.size());
         const qsizetype lf = rest.indexOf('\n');
-        const QByteArrayView line = lf > 0 ? rest.first(lf) : QByteArrayView();
-        lines.append(line.isEmpty() ? QByteArray("  ") : line.toByteArray());
-        if (lf > 0)
+        if (lf > 0) {
+            lines.append(rest.first(lf).toByteArray());
             rest = rest.sliced(lf);
+        } else {
+            lines.append("  ");
+        }
     }
     return lines;
 }
