@@ -30,7 +30,7 @@ int runClient(TorvanelApplication& app, const QString& commandLineText, const Se
         // means running the save routine a second time (and, when that save fails, raising
         // the error again and again instead of ending).
         QObject::connect(
-            &form, &TNummernForm::terminateRequested, &app, [] { QCoreApplication::exit(0); },
+            &form, &TNummernForm::terminateRequested, &app, [] { QCoreApplication::exit(); },
             Qt::QueuedConnection);
         // A refused second start brings us forward, but a window the operator sent to the
         // tray stays there.
