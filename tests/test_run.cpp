@@ -87,6 +87,21 @@ private slots:
         QVERIFY(runningWindow() == nullptr);
     }
 
+    // An error of no known kind is reported too; one raised while the first is being shown
+    // is part of the same end.
+    void errorsOfAnyKindAreReportedOnce() {
+        FakeServices fake;
+        fake.prompts.whileOpen = [](const ScriptedPrompts::Box&) {
+            QTimer::singleShot(0, [] { throw std::runtime_error("noch einer"); });
+            QCoreApplication::processEvents();
+        };
+        QCOMPARE(run(fake, QString(),
+                     [](TNummernForm& form) { QTimer::singleShot(0, &form, [] { throw 42; }); }),
+                 0);
+        QCOMPARE(fake.prompts.shown.size(), 1);
+        QCOMPARE(fake.prompts.shown[0].text, QStringLiteral("Unbekannter Fehler"));
+    }
+
     void theQuitCommandEndsTheRun() {
         FakeServices fake;
         QCOMPARE(run(fake, QString(), [](TNummernForm& form) { form.B1Click(); }), 0);
