@@ -89,38 +89,60 @@ private slots:
         QCOMPARE(numberAt(0), QByteArray("100"));
     }
 
-    // "Speichern" sends what the operator typed, the text still in an open editor included,
-    // and goes to the tray only when the tray option says so and the save was not refused.
-    void speichernSavesAndHonoursTheTrayOption_data() {
+    // "Speichern" and the close box send what the operator typed, the text still in an open
+    // editor included. The window goes to the tray only when the save was not refused, and
+    // for "Speichern" only when the tray option says so.
+    void savingFromTheWindow_data() {
+        QTest::addColumn<bool>("close");
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("linkDown");
         QTest::addColumn<bool>("toTray");
-        QTest::newRow("tray option on") << QByteArray() << "4712" << true;
-        QTest::newRow("tray option off")
-            << QByteArray("[ALLGEMEIN]\nInSysTry=0\n") << "4712" << false;
-        QTest::newRow("twin refused") << QByteArray() << "20" << false;
+        QTest::addColumn<QString>("box");
+        const QByteArray off = "[ALLGEMEIN]\nInSysTry=0\n";
+        const QString twin = QStringLiteral("Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! ");
+        const QString noLink = QStringLiteral(
+            "Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht gespeichert.");
+        QTest::newRow("Speichern")
+            << false << QByteArray() << "4712" << false << true << kSaveQuestion;
+        QTest::newRow("Speichern, tray option off")
+            << false << off << "4712" << false << false << kSaveQuestion;
+        QTest::newRow("Speichern, twin") << false << QByteArray() << "20" << false << false << twin;
+        QTest::newRow("Speichern, no link")
+            << false << QByteArray() << "4712" << true << false << noLink;
+        QTest::newRow("close, tray option off")
+            << true << off << "4712" << false << true << kSaveQuestion;
+        QTest::newRow("close, twin") << true << QByteArray() << "20" << false << false << twin;
+        QTest::newRow("close, no link")
+            << true << QByteArray() << "4712" << true << false << noLink;
     }
-    void speichernSavesAndHonoursTheTrayOption() {
+    void savingFromTheWindow() {
+        QFETCH(bool, close);
         QFETCH(QByteArray, settings);
         QFETCH(QString, number);
+        QFETCH(bool, linkDown);
         QFETCH(bool, toTray);
+        QFETCH(QString, box);
         Window w;
         w.start(settings);
         w.showActive();
         QVERIFY(w.load({tableLine("4711", "", "", "0.00"), tableLine("20")}));
         QVERIFY(w.typeInto(0, table::Number, number));
         QVERIFY(w.typeInto(0, table::Remark, "neu", false));
-        w.child<QPushButton>("Button1")->click();
-        QCOMPARE(w.inTray(), toTray);
-        if (number == "20") {
-            QCOMPARE(w.fake.prompts.shown.value(0).text,
-                     QStringLiteral("Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "));
-            QCOMPARE(w.sent(), QList<QByteArray>{});
-        } else {
-            QCOMPARE(w.fake.prompts.shown.value(0).text, kSaveQuestion);
-            QCOMPARE(w.sent(),
-                     QList<QByteArray>{sdat({record("4712", "", "", "neu"), record("20")})});
+        if (linkDown) {
+            w.peer.socket->disconnectFromHost();
+            QTRY_COMPARE(w.label("Label2"), QStringLiteral(" kein Server! 127.0.0.1"));
         }
+        close ? (void)w.form->close() : w.child<QPushButton>("Button1")->click();
+        QCOMPARE(w.inTray(), toTray);
+        QCOMPARE(w.fake.prompts.shown.value(0).text, box);
+        if (linkDown)
+            QCOMPARE(table::trimmed(w.model().cell(0, table::Remark)), QByteArray("neu"));
+        else
+            QCOMPARE(w.sent(),
+                     box == kSaveQuestion
+                         ? QList<QByteArray>{sdat({record("4712", "", "", "neu"), record("20")})}
+                         : QList<QByteArray>{});
     }
 };
 

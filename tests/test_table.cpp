@@ -77,7 +77,6 @@ private slots:
         lines += QList<QByteArray>(122, "4712");
         lines[4] = "7";
         lines[119] = tableLine("  4711", "", "", " 12.50", "  K\374che  " + QByteArray(99, 'x'));
-        t.edit(0, table::Remark, QStringLiteral("weg"));
         t.load(lines);
         QVERIFY(!t.table.isModified());
         QVERIFY(!model.designState());
@@ -211,8 +210,9 @@ private slots:
     void tablesSortsAndSavesArrivingDuringASaveWait() {
         Table t;
         QVERIFY(t.attach());
-        const QList<QByteArray> newest{tableLine("300", "", "", "", "neueste")};
-        t.load({tableLine("4711", "", "", "12.50", "alt"), tableLine("20", "", "", "0.00")});
+        const QList<QByteArray> lines{tableLine("4711", "", "", "12.50", "alt"),
+                                      tableLine("20", "", "", "0.00")};
+        t.load(lines);
         t.edit(0, table::Number, QStringLiteral("4712"));
         bool nested = false;
         t.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
@@ -222,7 +222,7 @@ private slots:
             t.table.sortBy(table::Remark);
             t.edit(1, table::Remark, QStringLiteral("später")); // goes with the next save
             nested = t.table.SaveTable();
-            t.load(newest);
+            t.load({tableLine("300", "", "", "", "neueste")});
             QVERIFY(t.table.saveRunning());
         };
         QVERIFY(t.table.SaveTable());
@@ -232,9 +232,98 @@ private slots:
         QCOMPARE(t.asked(), (QStringList{kSaveQuestion, "Nst. 4711 (4712)  Gebühren löschen ? "}));
         QCOMPARE(t.sent(), (QList<QByteArray>{
                                gloe("4711"), sdat({record("4712", "", "", "alt"), record("20")})}));
-        // Then the newest table replaces the grid.
-        QCOMPARE(t.table.lines(), newest);
+        // The server has our rows now, so the tables it sent before are dropped; the edit made
+        // during the questions is still to be decided about.
+        QCOMPARE(t.table.lines(), lines);
+        QCOMPARE(t.cell(1, table::Remark), QByteArray("sp\xE4ter"));
+        QVERIFY(t.table.hasUndecidedEdits());
+    }
+
+    // A save that cannot go out says so and keeps the edits; a table that comes meanwhile
+    // waits for them, and the next save sends them.
+    void aSaveWithoutTheLinkIsRefusedAndTheEditsStay() {
+        Table t;
+        const QList<QByteArray> lines{tableLine("4711", "", "", "0.00", "alt")};
+        t.load(lines);
+        t.edit(0, table::Remark, QStringLiteral("neu"));
+        QVERIFY(!t.table.SaveTable());
+        QCOMPARE(t.asked(),
+                 QStringList{"Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht "
+                             "gespeichert."});
+        QCOMPARE(t.fake.prompts.shown[0].flags, mb::Ok | mb::IconExclamation);
+        QVERIFY(t.table.hasUndecidedEdits());
+
+        QVERIFY(t.attach());
+        t.load({tableLine("1")});
+        QCOMPARE(t.table.lines(), lines);
+        QCOMPARE(t.cell(0, table::Remark), QByteArray("neu"));
+        QVERIFY(t.table.SaveTable());
+        QCOMPARE(t.sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
+        // Sent: what comes now is the server's table again.
+        QVERIFY(!t.table.hasUndecidedEdits());
+        t.load({tableLine("2")});
+        QCOMPARE(t.table.lines(), QList<QByteArray>{tableLine("2")});
+    }
+
+    void aLinkLostBetweenClearingAndSavingRefusesTheSave() {
+        Table t;
+        QVERIFY(t.attach());
+        t.load({tableLine("4711", "", "", "1.00"), tableLine("4800", "", "", "2.00")});
+        t.edit(0, table::Number, QStringLiteral("4712"));
+        t.edit(1, table::Number, QStringLiteral("4801"));
+        t.fake.prompts.answers = {mb::IdOk, mb::IdOk, mb::IdCancel};
+        t.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
+            if (!box.text.startsWith(QStringLiteral("Nst. 4800")))
+                return;
+            t.peer.socket->disconnectFromHost();
+            QTRY_VERIFY(!t.link.isConnected());
+        };
+        QVERIFY(!t.table.SaveTable());
+        QCOMPARE(t.asked().last(),
+                 QStringLiteral("Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht "
+                                "gespeichert."));
+        QTRY_COMPARE(t.peer.frames, QList<QByteArray>{gloe("4711")});
+        // The cleared number is settled, the rest waits for the next save.
+        QCOMPARE(t.table.rowNst()[0], QByteArray("4712"));
+        QCOMPARE(t.table.rowNst()[1], QByteArray("4800"));
+        QVERIFY(t.table.hasUndecidedEdits());
+    }
+
+    void aDeclinedSaveLetsTheHeldTableInAndSortingAsksFirst() {
+        Table t;
+        QVERIFY(t.attach());
+        t.load({tableLine("20"), tableLine("10")});
+        t.edit(0, table::Remark, QStringLiteral("neu"));
+        // Sorting over the edit asks; Cancel keeps everything as it is.
+        t.fake.prompts.answers = {mb::IdCancel};
+        t.table.sortBy(table::Number);
+        QCOMPARE(t.asked(), QStringList{"Ungespeicherte Änderungen verwerfen ?"});
+        QCOMPARE(t.fake.prompts.shown[0].flags, 0x121u);
+        QCOMPARE(t.numbers(), (QList<QByteArray>{"20", "10"}));
+
+        const QList<QByteArray> newer{tableLine("30"), tableLine("5")};
+        t.load(newer);
+        QCOMPARE(t.numbers(), (QList<QByteArray>{"20", "10"}));
+        t.fake.prompts.answers = {mb::IdCancel};
+        QVERIFY(t.table.SaveTable());
+        QCOMPARE(t.table.lines(), newer);
+        QCOMPARE(t.sent(), QList<QByteArray>{});
+
+        // Agreeing drops the edits, and a table held back for them is the one sorted.
+        t.edit(0, table::Remark, QStringLiteral("neu"));
+        t.load({tableLine("9"), tableLine("8")});
+        t.table.sortBy(table::Number);
+        QCOMPARE(t.numbers(), (QList<QByteArray>{"8", "9"}));
         QVERIFY(!t.table.isModified());
+        // Declined edits are the operator's decision: a sort or a table replaces them at once.
+        t.edit(0, table::Remark, QStringLiteral("neu"));
+        t.fake.prompts.answers = {mb::IdCancel};
+        QVERIFY(t.table.SaveTable());
+        const auto asked = t.fake.prompts.shown.size();
+        t.table.sortBy(table::Remark);
+        QCOMPARE(t.fake.prompts.shown.size(), asked);
+        t.load({tableLine("1")});
+        QCOMPARE(t.numbers(), QList<QByteArray>{"1"});
     }
 
     void aPlanNeverReachesBeyondTheRowsItKnows() {

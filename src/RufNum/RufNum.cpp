@@ -192,8 +192,10 @@ void TNummernForm::closeEvent(QCloseEvent* event) {
 }
 
 void TNummernForm::FormClose() {
-    SaveSettingsAndTable();
-    HideToTray();
+    // A refused save leaves edits in the grid; a hidden window would hide them from the
+    // operator who has to mend or send them.
+    if (SaveSettingsAndTable())
+        HideToTray();
 }
 
 void TNummernForm::Button1Click() {

@@ -46,12 +46,13 @@ void ServerLink::OpenConnection() {
     ClientZuServer.connectToHost(m_host, quint16(m_port));
 }
 
-void ServerLink::Send(const QByteArray& frame) {
-    if (ClientZuServer.state() == QAbstractSocket::ConnectedState) {
-        ClientZuServer.write(frame);
-        // Out now, not at the next turn of the event loop: a quit may end it before then.
-        ClientZuServer.flush();
-    }
+bool ServerLink::Send(const QByteArray& frame) {
+    if (ClientZuServer.state() != QAbstractSocket::ConnectedState ||
+        ClientZuServer.write(frame) != frame.size())
+        return false;
+    // Out now, not at the next turn of the event loop: a quit may end it before then.
+    ClientZuServer.flush();
+    return true;
 }
 
 void ServerLink::ClientZuServerLookup() {

@@ -31,8 +31,8 @@ public:
 
     // Starts an attempt unless one is under way; the outcome arrives as socket events.
     void OpenConnection();
-    // Out at once while connected; nowhere, silently, while the link is down.
-    void Send(const QByteArray& frame);
+    // Out at once while connected; nowhere while the link is down. True when it went out.
+    bool Send(const QByteArray& frame);
 
     void ClientZuServerLookup();
     void ClientZuServerConnect();
