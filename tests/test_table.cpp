@@ -86,6 +86,16 @@ private slots:
         QCOMPARE(titles, (QStringList{"Ruf/Zi.-Nummer", "Alarm Nummer.", "Not Nummer.", "Gebühr.",
                                       "Bemerk."}));
         QCOMPARE(model.headerData(119, Qt::Vertical, Qt::DisplayRole), QVariant("Verb. 120"));
+        QCOMPARE(model.headerData(table::FieldCount, Qt::Horizontal, Qt::DisplayRole),
+                 QVariant(""));
+        // A flat table: nothing below a cell, nothing at the root, and the charges are the
+        // server's alone.
+        QCOMPARE(model.columnCount(model.index(0, 0)), 0);
+        QCOMPARE(model.data(QModelIndex(), Qt::DisplayRole), QVariant());
+        QVERIFY(!t.table.model().setData(model.index(2, table::Charges), "9.99", Qt::EditRole));
+        QVERIFY(!t.table.model().setData(model.index(2, table::Remark), "x", Qt::DisplayRole));
+        QCOMPARE(t.cell(2, table::Charges), QByteArray("12.50 "));
+        QCOMPARE(t.cell(2, table::Remark), QByteArray());
         QCOMPARE(t.table.lines().size(), 120);
         QCOMPARE(t.table.lines()[0], bytes);
         QCOMPARE(t.table.lines()[1], QByteArray("  "));

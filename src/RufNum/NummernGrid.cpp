@@ -21,7 +21,7 @@ void TNummernForm::setupNummernGrid() {
             [this](int section) { NummernGridDblClick(section + 1); });
 }
 
-void TNummernForm::NummernGridSetEditText(int, int, const QString&) {
+void TNummernForm::NummernGridSetEditText() {
     m_table.cellEdited();
 }
 

@@ -58,7 +58,7 @@ public:
     void NummernTextClick();
     void Timer1Timer() { m_watch.Timer1Timer(); }
     void NummernGridDblClick(int column);
-    void NummernGridSetEditText(int column, int row, const QString& text);
+    void NummernGridSetEditText();
 
 signals:
     // Emitted when the program is to end (quit confirmed or an unhandled error).

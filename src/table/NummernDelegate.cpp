@@ -18,11 +18,9 @@ QWidget* NummernDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
     editor->setMaxLength(mask->positions);
     editor->setValidator(
         new table::EditMaskValidator(*mask, index.data(Qt::EditRole).toString(), editor));
-    const int column = index.column() + 1;
-    const int row = index.row() + 1;
-    connect(editor, &QLineEdit::textEdited, this, [this, editor, column, row](const QString& t) {
+    connect(editor, &QLineEdit::textEdited, this, [this, editor] {
         editor->setProperty(kEdited, true);
-        emit edited(column, row, t);
+        emit edited();
     });
     return editor;
 }

@@ -22,9 +22,8 @@ public:
                       const QModelIndex& index) const override;
 
 signals:
-    // Every change of an editor's text by the operator; grid column and row count from 1
-    // (the label column and the header row are 0).
-    void edited(int column, int row, const QString& text) const;
+    // Every change of an editor's text by the operator.
+    void edited() const;
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

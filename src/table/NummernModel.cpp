@@ -23,7 +23,6 @@ void NummernModel::fill(const QList<QByteArray>& lines) {
         m_rows.append(row);
     }
     endResetModel();
-    emit headerDataChanged(Qt::Horizontal, 0, table::FieldCount - 1);
 }
 
 void NummernModel::setCell(int row, table::Field column, const QByteArray& text) {
