@@ -169,6 +169,15 @@ private slots:
         QCOMPARE(c.position(QString()), (QVariantList{1, 2, 300, 700}));
     }
 
+    void valuesAreWrittenWithoutOuterBlanks() {
+        Client c;
+        IniFile ini(c.ini());
+        ini.writeString(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral(" \t x y\t "));
+        QCOMPARE(readAll(c.ini()), QByteArray("[S]\nk=x y\n"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 ini.writeString(QStringLiteral("S"), QStringLiteral("k"), "a\nb"));
+    }
+
     void aFileOfTheLargestSizeStillCounts() {
         Client c;
         QByteArray text = "[UDPLink]\nH_Port=7000\n;";
