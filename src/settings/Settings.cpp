@@ -53,27 +53,34 @@ QRect Settings::placement() const {
     return kDefaultPlacement;
 }
 
-void Settings::WriteSettings(const QRect& placement) {
+QString Settings::WriteSettings(const QRect& placement) {
     IniFile ini(iniFilePath());
     const QString link = QStringLiteral("UDPLink") + m_commandLineText;
+    QString problem;
     // A port of 0 (or none) means the file was never set up: write what we run with, so the
-    // administrator finds every entry to edit. Failing here is an error worth reporting.
+    // administrator finds every entry to edit. Failing here is worth reporting, but not worth
+    // the operator's save: the rest goes on.
     if (ini.readInt(link, kPort, 0) == 0) {
-        ini.writeInt(link, kPort, m_port);
-        ini.writeString(link, kHost, m_host);
-        ini.writeString(kGeneralLogo, kLogo, LogoFile);
-        ini.writeBool(kGeneral, kInSysTry, InSysTry);
+        try {
+            ini.writeInt(link, kPort, m_port);
+            ini.writeString(link, kHost, m_host);
+            ini.writeString(kGeneralLogo, kLogo, LogoFile);
+            ini.writeBool(kGeneral, kInSysTry, InSysTry);
+        } catch (const std::exception& e) {
+            problem = QString::fromLocal8Bit(e.what());
+        }
     }
 
     // The rest is routine bookkeeping; when it cannot be done we carry on without a word.
     try {
         ini.writeBool(kGeneral, kInSysTry, InSysTry);
     } catch (const std::exception&) {
-        return;
+        return problem;
     }
     const QString& t = m_commandLineText;
     m_store.writeInt(kPositionKey, QStringLiteral("Left") + t, placement.x()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Top") + t, placement.y()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Height") + t, placement.height()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Width") + t, placement.width());
+    return problem;
 }
