@@ -37,8 +37,11 @@ void Settings::ReadSettings() {
     const IniFile ini(iniFilePath());
     const QString link = QStringLiteral("UDPLink") + m_commandLineText;
     InSysTry = ini.readBool(kGeneral, kInSysTry, true);
-    m_port = ini.readInt(link, kPort, kDefaultPort);
-    m_host = ini.readString(link, kHost, kDefaultHost);
+    // A text that cannot name a section has none to read; what another section holds is
+    // not ours.
+    const bool named = ini.unnamable(link).isEmpty();
+    m_port = named ? ini.readInt(link, kPort, kDefaultPort) : kDefaultPort;
+    m_host = named ? ini.readString(link, kHost, kDefaultHost) : kDefaultHost;
     LogoFile = ini.readString(kGeneralLogo, kLogo, kDefaultLogo);
 }
 
@@ -59,8 +62,15 @@ QString Settings::WriteSettings(const QRect& placement) {
     QString problem;
     // A port of 0 (or none) means the file was never set up: write what we run with, so the
     // administrator finds every entry to edit. Failing here is worth reporting, but not worth
-    // the operator's save: the rest goes on.
-    if (ini.readInt(link, kPort, 0) == 0) {
+    // the operator's save: the rest goes on. A text that cannot name a section gets none
+    // written, and none of the other first-run entries either: they belong together.
+    if (const QString why = ini.unnamable(link); !why.isEmpty()) {
+        problem = QStringLiteral("Der Aufruftext \"%1\" kann keinen Abschnitt in der "
+                                 "Einstellungsdatei \"%2\" benennen, denn er %3. Es gelten "
+                                 "Server %4 und Port %5 !")
+                      .arg(m_commandLineText, QDir::toNativeSeparators(iniFilePath()), why, m_host,
+                           QString::number(m_port));
+    } else if (ini.readInt(link, kPort, 0) == 0) {
         try {
             ini.writeInt(link, kPort, m_port);
             ini.writeString(link, kHost, m_host);
