@@ -61,6 +61,34 @@ private slots:
         QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
         QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
         QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
+        // Nor may a frame marker be made: the server's may stay, but not be doubled or swapped.
+        QString marker = "a{_ENDE__}b", otherMarker = "{_ENDE__}", kept = "x[___",
+                doubled = "[___[___";
+        table::EditMaskValidator sent(*table::NummernGridGetEditMask(table::Remark), "[___");
+        QCOMPARE(remark.validate(marker, pos), QValidator::Invalid);
+        QCOMPARE(sent.validate(otherMarker, pos), QValidator::Invalid);
+        QCOMPARE(sent.validate(kept, pos), QValidator::Acceptable);
+        QCOMPARE(sent.validate(doubled, pos), QValidator::Invalid);
+    }
+
+    // A frame marker in a cell would cut the save frame apart: the key that would complete one
+    // is refused, and so is a paste that holds one. The server's own may stay.
+    void noCellTakesAFrameMarkerTypedOrPasted() {
+        Window w;
+        w.start();
+        w.showActive();
+        QVERIFY(w.load({tableLine("4711", "", "", "", "[___ vom Server")}));
+        QVERIFY(w.typeInto(0, table::Number, "a{_ENDE__}b[___c"));
+        w.grid()->setCurrentIndex(w.at(0, table::Remark));
+        w.grid()->edit(w.at(0, table::Remark));
+        auto* editor = qobject_cast<QLineEdit*>(w.grid()->indexWidget(w.at(0, table::Remark)));
+        QVERIFY(editor);
+        editor->end(false);
+        for (const char* paste : {"!", " {_ENDE__}", "[___"})
+            editor->insert(QString::fromLatin1(paste));
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(w.model().rows()[0][table::Number], QByteArray("a{_ENDE__b[__c"));
+        QCOMPARE(w.model().rows()[0][table::Remark], QByteArray("[___ vom Server!"));
     }
 
     void headerDoubleClickSortsByNumberOrRemark() {

@@ -61,6 +61,23 @@ private slots:
         QVERIFY(!store.readInt("Position", "Top"));
     }
 
+    // Each command-line text keeps its own position names: blanks at the ends are kept, and
+    // a slash or backslash belongs to the name and is no step into a group.
+    void everyTextHasPositionNamesOfItsOwn() {
+        UserFolder home;
+        SettingsUserStore store;
+        const QStringList texts{"A", "A ", " A", "A/", "A//B", "A/B", "A\\B", "A%2F", "A%5C"};
+        for (int i = 0; i < texts.size(); ++i)
+            QVERIFY(store.writeInt("Position", "Left" + texts[i], i));
+        for (int i = 0; i < texts.size(); ++i)
+            QCOMPARE(store.readInt("Position", "Left" + texts[i]), std::optional<int>(i));
+        // Names written before are found where they were.
+        UserFolder earlier;
+        earlier.setFile("[Position]\nLeftA%20=5\nLeftHaus%202=6\n");
+        QCOMPARE(store.readInt("Position", "LeftA "), std::optional<int>(5));
+        QCOMPARE(store.readInt("Position", "LeftHaus 2"), std::optional<int>(6));
+    }
+
     void storeSaysWhenItCannotBeReadOrWritten() {
         SettingsUserStore store;
         // A file where the configuration folder belongs refuses every write, for root as well.

@@ -9,7 +9,10 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <cerrno>
+#include <functional>
 #include <stdexcept>
 
 using namespace fixtures;
@@ -196,8 +199,9 @@ private slots:
         QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
     }
 
-    // An error that no handler caught is shown, the save runs, and the program ends; when the
-    // save fails too, that is shown as well, unless it is the same error.
+    // An error that no handler caught is shown, the save runs, and the program ends. A
+    // settings file the save cannot write is told as at any other save: once a run, and not
+    // as a second error.
     void unhandledErrorsEndTheProgramAfterTheSave() {
         Window w;
         w.start();
@@ -213,18 +217,62 @@ private slots:
         QCOMPARE(w.fake.prompts.shown.size(), 1);
         QCOMPARE(w.fake.beeper.beeps.size(), 6);
 
-        // A settings file that cannot be written makes the save fail.
         w.fake.prompts.shown.clear();
         writeAll(w.ini(), QByteArray("[UDPLink]\n\0", 11));
         w.form->AppException(QStringLiteral("kaputt"));
-        QCOMPARE(w.fake.prompts.shown.size(), 2);
-        const QString saveError = w.fake.prompts.shown[1].text;
-        QVERIFY2(saveError.contains(QStringLiteral("Binärdaten")), qPrintable(saveError));
-        QCOMPARE(ended.count(), 2);
-        w.fake.prompts.shown.clear();
-        w.form->AppException(saveError);
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
+        w.form->AppException(QStringLiteral("kaputt"));
+        QStringList captions;
+        for (const auto& box : w.fake.prompts.shown)
+            captions << box.caption;
+        QCOMPARE(captions, (QStringList{"TorvanelClient", " A C H T U N G ", "TorvanelClient"}));
+        QVERIFY(w.fake.prompts.shown[1].text.contains(QStringLiteral("Binärdaten")));
         QCOMPARE(ended.count(), 3);
+    }
+
+    // A settings file the client may not write is told once a run, by whichever save meets it
+    // first; every save still sends the table, and only the quit ends the program.
+    void aSettingsFileThatRefusesWritesIsToldOnceAndTheSaveGoesOn_data() {
+        QTest::addColumn<bool>("folderIsAFile");
+        QTest::newRow("binary zero in the file") << false;
+        QTest::newRow("program folder below a file") << true;
+    }
+    void aSettingsFileThatRefusesWritesIsToldOnceAndTheSaveGoesOn() {
+        QFETCH(bool, folderIsAFile);
+        Window w;
+        w.start();
+        QVERIFY(w.load({tableLine("4711")}));
+        // The port is known from the start; from now on the file cannot take the first-run
+        // entries a save finds missing.
+        const QString folder = w.fake.programDir.path();
+        const auto removeFile = qScopeGuard([&] { QFile::remove(folder); });
+        if (folderIsAFile) {
+            QVERIFY(QDir(folder).removeRecursively());
+            writeAll(folder, "");
+        } else {
+            writeAll(w.ini(), QByteArray("[UDPLink]\n\0", 11));
+        }
+        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
+        const std::function<void()> saves[] = {[&] { w.form->close(); },
+                                               [&] { w.child<QPushButton>("Button1")->click(); },
+                                               [&] { w.form->B1Click(); }};
+        for (int i = 0; i < 3; ++i) {
+            w.showActive();
+            const QByteArray remark = QByteArray::number(i);
+            QVERIFY(w.typeInto(0, table::Remark, remark));
+            saves[i]();
+            QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", remark)})});
+            QCOMPARE(ended.count(), i == 2 ? 1 : 0);
+        }
+        QList<ScriptedPrompts::Box> told;
+        for (const auto& box : w.fake.prompts.shown)
+            if (box.text.contains(w.ini()))
+                told << box;
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told[0].caption, QStringLiteral(" A C H T U N G "));
+        QCOMPARE(told[0].flags, mb::Ok | mb::IconExclamation);
+        // The reason as the system gives it, in its language.
+        const QString why = folderIsAFile ? qt_error_string(ENOTDIR) : QStringLiteral("Binärdaten");
+        QVERIFY2(told[0].text.contains(why), qPrintable(told[0].text));
     }
 
     void aWatchPromptBringsTheWindowForwardWithTheGridRed() {

@@ -265,7 +265,13 @@ void TNummernForm::AppException(const QString& message) {
 
 bool TNummernForm::SaveSettingsAndTable() {
     const bool outermost = !m_table.saveRunning();
-    m_settings.WriteSettings(QRect(x(), y(), width(), height()));
+    const QString settingsProblem = m_settings.WriteSettings(QRect(x(), y(), width(), height()));
+    // The administrator must hear that the settings file refuses our entries; the operator
+    // saves often and must not hear it each time, and his table goes to the server regardless.
+    // Marked before the box opens, so that a save from within the box stays quiet too.
+    if (!settingsProblem.isEmpty() && !std::exchange(m_settingsProblemShown, true))
+        m_services.prompts.ask(settingsProblem, QStringLiteral(" A C H T U N G "),
+                               mb::Ok | mb::IconExclamation);
     // The grid takes an editor's text when the editor closes; a save started from the close
     // box or the tray leaves it open, and what the operator typed must go with the save.
     if (outermost)

@@ -106,4 +106,6 @@ private:
     // edits would go unsent without the operator having declined them.
     enum class EndAfterSave { No, IfSaved, Always };
     EndAfterSave m_endAfterSave = EndAfterSave::No;
+    // The settings file's refusal is told once a run, not at every save.
+    bool m_settingsProblemShown = false;
 };

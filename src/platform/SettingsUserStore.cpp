@@ -18,8 +18,16 @@ std::unique_ptr<QSettings> open() {
 #endif
 }
 
+// A name is one name, never a path: QSettings takes a slash as a step into a group and drops
+// one at the end, so "LeftA/" would be "LeftA", and the registry does the same with a
+// backslash. Both are stored as "%2F" and "%5C", and "%" as "%25" so that no other name is
+// spelt the same. Every other name, blanks at its ends included, is stored as it is.
 QString path(const QString& key, const QString& name) {
-    return key + QLatin1Char('/') + name;
+    QString stored = name;
+    stored.replace(QLatin1Char('%'), QLatin1String("%25"))
+        .replace(QLatin1Char('/'), QLatin1String("%2F"))
+        .replace(QLatin1Char('\\'), QLatin1String("%5C"));
+    return key + QLatin1Char('/') + stored;
 }
 
 } // namespace

@@ -10,16 +10,9 @@
 #include <QStringDecoder>
 #include <stdexcept>
 
-// Bytes in, bytes out: the names and values we handle are ASCII or the administrator's own
-// text, which we hand back as we found it.
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
-
 namespace {
 
-QString decode(const char* value) {
-    const QByteArray bytes(value);
+QString decode(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8(bytes);
     // Notepad on older Windows saves in the ANSI code page; take such a file as it is meant.
@@ -37,29 +30,21 @@ QByteArray withoutOuterBlanks(QByteArray v) {
 
 } // namespace
 
-struct IniFile::Parsed {
-    // Not UTF-8 mode (bytes stay bytes), several values per key kept so that the first one
-    // in the file is the one we read, no multi-line values: a line is an entry.
-    CSimpleIniA ini{false, true, false};
-    QByteArray text;
-    // A file saved in the ANSI code page names its sections in it too ("[UDPLinkSüd]"); we
-    // look names up, and write, in the file's own encoding.
-    bool utf8 = true;
-
-    QByteArray encode(const QString& s) const { return utf8 ? s.toUtf8() : wire::toWire(s); }
-    const char* value(const QString& section, const QString& key) const {
-        return ini.GetValue(encode(section).constData(), encode(key).constData(), nullptr);
-    }
-};
-
 IniFile::IniFile(QString path) : m_path(std::move(path)) {
     load();
 }
 
-IniFile::~IniFile() = default;
+QByteArray IniFile::encode(const QString& s) const {
+    return m_utf8 ? s.toUtf8() : wire::toWire(s);
+}
+
+std::optional<QByteArray> IniFile::value(const QString& section, const QString& key) const {
+    return profile::value(m_text, encode(section), encode(key));
+}
 
 void IniFile::load() {
-    m_parsed = std::make_unique<Parsed>();
+    m_text.clear();
+    m_utf8 = true;
     m_problem.clear();
     const QFileInfo info(m_path);
     if (!info.exists())
@@ -96,15 +81,10 @@ void IniFile::load() {
         m_problem = QStringLiteral("enthält Binärdaten");
         return;
     }
-    if (m_parsed->ini.LoadData(text.constData(), size_t(text.size())) < 0) {
-        m_parsed = std::make_unique<Parsed>();
-        m_problem = QStringLiteral("ist nicht lesbar");
-        return;
-    }
-    m_parsed->text = text;
+    m_text = text;
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString decoded = utf8.decode(text); // decoded only to learn whether it is UTF-8
-    m_parsed->utf8 = !utf8.hasError();
+    m_utf8 = !utf8.hasError();
 }
 
 void IniFile::fail(const QString& why) const {
@@ -115,22 +95,37 @@ void IniFile::fail(const QString& why) const {
                                  .toStdString());
 }
 
+QString IniFile::unnamable(const QString& section) const {
+    for (const char32_t c : QStringView(section).toUcs4()) {
+        if (c == U']')
+            return QStringLiteral("enthält \"]\"");
+        if (c == U'\n' || c == U'\r')
+            return QStringLiteral("enthält einen Zeilenumbruch");
+        if ((c < 0x20 && c != U'\t') || c == 0x7F)
+            return QStringLiteral("enthält ein Steuerzeichen");
+        if (!m_utf8 && !wire::fitsWire(c))
+            return QStringLiteral(
+                "enthält Zeichen, die die Datei (Windows-1252) nicht fassen kann");
+    }
+    return {};
+}
+
 bool IniFile::readBool(const QString& section, const QString& key, bool def) const {
     return readInt(section, key, def ? 1 : 0) != 0;
 }
 
 int IniFile::readInt(const QString& section, const QString& key, int def) const {
-    const char* value = m_parsed->value(section, key);
-    if (!value)
+    const auto text = value(section, key);
+    if (!text)
         return def;
     bool ok = false;
-    const int number = QByteArray(value).toInt(&ok, 10);
+    const int number = text->toInt(&ok, 10);
     return ok ? number : def;
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
-    const char* value = m_parsed->value(section, key);
-    return value ? decode(value) : def;
+    const auto text = value(section, key);
+    return text ? decode(*text) : def;
 }
 
 void IniFile::writeBool(const QString& section, const QString& key, bool value) {
@@ -148,19 +143,13 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     load();
     if (!m_problem.isEmpty())
         fail(QStringLiteral("sie ") + m_problem);
-    const QByteArray bytes = withoutOuterBlanks(m_parsed->encode(value));
-    const QByteArray next =
-        profile::setEntry(m_parsed->text, m_parsed->encode(section), m_parsed->encode(key), bytes);
-    if (next == m_parsed->text)
+    const QByteArray bytes = withoutOuterBlanks(encode(value));
+    const QByteArray next = profile::setEntry(m_text, encode(section), encode(key), bytes);
+    if (next == m_text)
         return;
 
-    auto written = std::make_unique<Parsed>();
-    written->text = next;
-    written->utf8 = m_parsed->utf8;
-    const bool parsed = written->ini.LoadData(next.constData(), size_t(next.size())) >= 0;
-    const char* readBack = parsed ? written->value(section, key) : nullptr;
     // What we write must be exactly what the next reader finds, or we leave the file alone.
-    if (!readBack || QByteArray(readBack) != bytes)
+    if (profile::value(next, encode(section), encode(key)) != bytes)
         fail(QStringLiteral("der Eintrag %1 in [%2] ist nicht eindeutig").arg(key, section));
 
     QSaveFile out(m_path);
@@ -169,5 +158,5 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly) || out.write(next) != next.size() || !out.commit())
         fail(out.errorString());
-    m_parsed = std::move(written);
+    m_text = next;
 }

@@ -2,10 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
-#include <memory>
+#include <optional>
 
 // One pass over the settings file "TorvanelClient.ini": made afresh for each read pass and
-// each save, kept by nobody in between. Section and key names match without regard to case.
+// each save, kept by nobody in between. Names are found as settings/ProfileText.h describes:
+// without regard to case, a section's blanks kept.
 //
 // A file that is there but cannot be trusted (not a plain file, unreadable, larger than any
 // settings file could be, or holding binary zeros) reads as if every entry were absent and
@@ -15,13 +16,18 @@ public:
     static constexpr qint64 kMaxSize = 1024 * 1024;
 
     explicit IniFile(QString path);
-    ~IniFile();
     IniFile(const IniFile&) = delete;
     IniFile& operator=(const IniFile&) = delete;
 
     const QString& path() const { return m_path; }
     // Empty while the file is missing or usable; otherwise why it is left alone.
     const QString& problem() const { return m_problem; }
+
+    // Why `section` cannot name a section of this file, as "enthält …"; empty when it can. A
+    // "]" or a line break would end the header early and another control character is no
+    // text, so the file would not give back what we wrote; a file in the ANSI code page
+    // cannot spell characters beyond it, and "?" in their place would be another section's.
+    QString unnamable(const QString& section) const;
 
     // Absent entries and integers that are not wholly a decimal number give the default;
     // a boolean is an integer, anything but 0 being true. A present but empty text is "".
@@ -37,11 +43,16 @@ public:
     void writeString(const QString& section, const QString& key, const QString& value);
 
 private:
-    struct Parsed;
     void load();
     [[noreturn]] void fail(const QString& why) const;
+    // In the file's own encoding.
+    QByteArray encode(const QString& s) const;
+    std::optional<QByteArray> value(const QString& section, const QString& key) const;
 
     QString m_path;
     QString m_problem;
-    std::unique_ptr<Parsed> m_parsed;
+    QByteArray m_text;
+    // A file saved in the ANSI code page names its sections in it too ("[UDPLinkSüd]"); we
+    // look names up, and write, in the file's own encoding.
+    bool m_utf8 = true;
 };

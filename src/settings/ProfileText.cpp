@@ -53,29 +53,17 @@ QByteArray lineEndOf(const QByteArray& text) {
 #endif
 }
 
-} // namespace
+// A line that counts: a header, with the name between its brackets as written, or an entry,
+// with its key (blanks dropped) and where its value begins.
+struct Significant {
+    Line line;
+    bool header;
+    QByteArrayView name;
+    qsizetype valueBegin;
+};
 
-bool sameName(QByteArrayView a, QByteArrayView b) {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-QByteArray setEntry(const QByteArray& text, QByteArrayView section, QByteArrayView key,
-                    QByteArrayView value) {
-    const QByteArray lineEnd = lineEndOf(text);
-    const QByteArray entry = key.toByteArray() + '=' + value.toByteArray();
-
-    bool inMatchingSection = false;
-    bool inFirstMatch = false;
-    bool sawMatch = false;
-    // Where a missing entry goes: after the header or the last entry of the first match.
-    Line insertAfter{-1, -1, -1};
-
+// Calls `f` for every header and entry in file order, until it returns false.
+template <typename F> void walk(const QByteArray& text, F&& f) {
     qsizetype pos = text.startsWith(kUtf8Bom) ? kUtf8Bom.size() : 0;
     while (pos < text.size()) {
         const Line line = lineAt(text, pos);
@@ -88,31 +76,104 @@ QByteArray setEntry(const QByteArray& text, QByteArrayView section, QByteArrayVi
         if (body.front() == '[') {
             const qsizetype close = body.indexOf(']');
             // A bracket line without its closing bracket is nobody's header and no entry.
-            if (close < 0)
-                continue;
-            inMatchingSection = sameName(trimmed(body.sliced(1, close - 1)), section);
-            inFirstMatch = inMatchingSection && !sawMatch;
-            if (inFirstMatch) {
-                sawMatch = true;
-                insertAfter = line;
-            }
+            if (close >= 0 && !f(Significant{line, true, body.sliced(1, close - 1), 0}))
+                return;
             continue;
         }
         const qsizetype eq = body.indexOf('=');
-        if (eq <= 0 || !inMatchingSection)
+        if (eq <= 0)
             continue;
-        if (sameName(trimmed(body.first(eq)), key)) {
+        qsizetype valueBegin = line.begin + content.indexOf('=') + 1;
+        while (valueBegin < line.end && isBlank(text[valueBegin]))
+            ++valueBegin;
+        if (!f(Significant{line, false, trimmed(body.first(eq)), valueBegin}))
+            return;
+    }
+}
+
+// Which headers of a file name a section: those that spell it exactly, or if there are none,
+// those that spell it with blanks around it.
+class SectionName {
+public:
+    SectionName(const QByteArray& text, QByteArrayView name) : m_name(name) {
+        walk(text, [this](const Significant& s) {
+            m_exact = s.header && sameName(s.name, m_name);
+            return !m_exact;
+        });
+    }
+    bool namedBy(QByteArrayView header) const {
+        return sameName(m_exact ? header : trimmed(header), m_name);
+    }
+
+private:
+    QByteArrayView m_name;
+    bool m_exact = false;
+};
+
+} // namespace
+
+bool sameName(QByteArrayView a, QByteArrayView b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> value(const QByteArray& text, QByteArrayView section,
+                                QByteArrayView key) {
+    const SectionName names(text, section);
+    bool inSection = false;
+    std::optional<QByteArray> found;
+    walk(text, [&](const Significant& s) {
+        if (s.header)
+            inSection = names.namedBy(s.name);
+        else if (inSection && sameName(s.name, key))
+            found = trimmed(QByteArrayView(text).sliced(s.valueBegin, s.line.end - s.valueBegin))
+                        .toByteArray();
+        return !found;
+    });
+    return found;
+}
+
+QByteArray setEntry(const QByteArray& text, QByteArrayView section, QByteArrayView key,
+                    QByteArrayView value) {
+    const QByteArray lineEnd = lineEndOf(text);
+    const QByteArray entry = key.toByteArray() + '=' + value.toByteArray();
+    const SectionName names(text, section);
+
+    bool inSection = false;
+    bool inFirstMatch = false;
+    bool sawMatch = false;
+    // Where a missing entry goes: after the header or the last entry of the first match.
+    Line insertAfter{-1, -1, -1};
+    std::optional<QByteArray> changed;
+    walk(text, [&](const Significant& s) {
+        if (s.header) {
+            inSection = names.namedBy(s.name);
+            inFirstMatch = inSection && !sawMatch;
+            if (inFirstMatch) {
+                sawMatch = true;
+                insertAfter = s.line;
+            }
+            return true;
+        }
+        if (!inSection)
+            return true;
+        if (sameName(s.name, key)) {
             // Keep the administrator's spelling of the key and the spacing up to the value.
-            qsizetype valueBegin = line.begin + content.indexOf('=') + 1;
-            while (valueBegin < line.end && isBlank(text[valueBegin]))
-                ++valueBegin;
-            QByteArray result = text;
-            result.replace(valueBegin, line.end - valueBegin, value.toByteArray());
-            return result;
+            changed = text;
+            changed->replace(s.valueBegin, s.line.end - s.valueBegin, value.toByteArray());
+            return false;
         }
         if (inFirstMatch)
-            insertAfter = line;
-    }
+            insertAfter = s.line;
+        return true;
+    });
+    if (changed)
+        return *changed;
 
     QByteArray result = text;
     if (sawMatch) {

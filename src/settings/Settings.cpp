@@ -37,8 +37,11 @@ void Settings::ReadSettings() {
     const IniFile ini(iniFilePath());
     const QString link = QStringLiteral("UDPLink") + m_commandLineText;
     InSysTry = ini.readBool(kGeneral, kInSysTry, true);
-    m_port = ini.readInt(link, kPort, kDefaultPort);
-    m_host = ini.readString(link, kHost, kDefaultHost);
+    // A text that cannot name a section has none to read; what another section holds is
+    // not ours.
+    const bool named = ini.unnamable(link).isEmpty();
+    m_port = named ? ini.readInt(link, kPort, kDefaultPort) : kDefaultPort;
+    m_host = named ? ini.readString(link, kHost, kDefaultHost) : kDefaultHost;
     LogoFile = ini.readString(kGeneralLogo, kLogo, kDefaultLogo);
 }
 
@@ -53,27 +56,41 @@ QRect Settings::placement() const {
     return kDefaultPlacement;
 }
 
-void Settings::WriteSettings(const QRect& placement) {
+QString Settings::WriteSettings(const QRect& placement) {
     IniFile ini(iniFilePath());
     const QString link = QStringLiteral("UDPLink") + m_commandLineText;
+    QString problem;
     // A port of 0 (or none) means the file was never set up: write what we run with, so the
-    // administrator finds every entry to edit. Failing here is an error worth reporting.
-    if (ini.readInt(link, kPort, 0) == 0) {
-        ini.writeInt(link, kPort, m_port);
-        ini.writeString(link, kHost, m_host);
-        ini.writeString(kGeneralLogo, kLogo, LogoFile);
-        ini.writeBool(kGeneral, kInSysTry, InSysTry);
+    // administrator finds every entry to edit. Failing here is worth reporting, but not worth
+    // the operator's save: the rest goes on. A text that cannot name a section gets none
+    // written, and none of the other first-run entries either: they belong together.
+    if (const QString why = ini.unnamable(link); !why.isEmpty()) {
+        problem = QStringLiteral("Der Aufruftext \"%1\" kann keinen Abschnitt in der "
+                                 "Einstellungsdatei \"%2\" benennen, denn er %3. Es gelten "
+                                 "Server %4 und Port %5 !")
+                      .arg(m_commandLineText, QDir::toNativeSeparators(iniFilePath()), why, m_host,
+                           QString::number(m_port));
+    } else if (ini.readInt(link, kPort, 0) == 0) {
+        try {
+            ini.writeInt(link, kPort, m_port);
+            ini.writeString(link, kHost, m_host);
+            ini.writeString(kGeneralLogo, kLogo, LogoFile);
+            ini.writeBool(kGeneral, kInSysTry, InSysTry);
+        } catch (const std::exception& e) {
+            problem = QString::fromLocal8Bit(e.what());
+        }
     }
 
     // The rest is routine bookkeeping; when it cannot be done we carry on without a word.
     try {
         ini.writeBool(kGeneral, kInSysTry, InSysTry);
     } catch (const std::exception&) {
-        return;
+        return problem;
     }
     const QString& t = m_commandLineText;
     m_store.writeInt(kPositionKey, QStringLiteral("Left") + t, placement.x()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Top") + t, placement.y()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Height") + t, placement.height()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Width") + t, placement.width());
+    return problem;
 }

@@ -31,9 +31,11 @@ public:
     // one missing or unreadable and none is used, and the window opens at 0, 0 in 600 x 135.
     QRect placement() const;
 
-    // Writes the entries a fresh file lacks (a failure there throws: the administrator must
-    // hear of it), the tray option and the window's placement (failures there are dropped).
-    void WriteSettings(const QRect& placement);
+    // Writes the entries a fresh file lacks, the tray option and the window's placement.
+    // Returns why the entries a fresh file lacks could not be written, naming the file: the
+    // administrator must hear of that, and the caller decides when. Empty when they could be,
+    // or none were due; the other failures are routine and dropped.
+    [[nodiscard]] QString WriteSettings(const QRect& placement);
 
 private:
     QString m_programDir;

@@ -1,5 +1,6 @@
 #include "EditMask.h"
 
+#include "link/Frames.h"
 #include "link/Wire1252.h"
 
 #include <QStringView>
@@ -38,6 +39,14 @@ QList<char32_t> EditMaskValidator::refused(const QString& text) const {
     for (char32_t c : QStringView(text).toUcs4())
         if (!maskAccepts(m_mask, c))
             out.append(c);
+    // A marker counts as one refused "character" of its own, numbered beyond the last code
+    // point so that it is told apart from every real one. Cells reach the server in
+    // Windows-1252, where the markers' ASCII stays as it is, so the text is what is sent.
+    char32_t marker = 0x110000;
+    for (QByteArrayView m : {frames::kEnd, frames::kStart}) {
+        out.append(QList<char32_t>(text.count(QLatin1StringView(m.data(), m.size())), marker));
+        ++marker;
+    }
     std::sort(out.begin(), out.end());
     return out;
 }
