@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -117,6 +118,9 @@ private slots:
         QSignalSpy asked(&first, &InstanceGuard::activationRequested);
         QTimer::singleShot(0, [&] { QVERIFY(same.askRunningToActivate(2000)); });
         QTRY_COMPARE(asked.count(), 1);
+        // Each request's socket goes once it has been heard, however many starts are refused.
+        QTRY_VERIFY(first.findChildren<QLocalSocket*>().isEmpty());
+        QVERIFY(!InstanceGuard(QStringLiteral("niemand")).askRunningToActivate(100));
 
         // The guard goes with the instance.
         {

@@ -14,23 +14,26 @@ template <typename T> qint64 le(const QByteArray& b, int at) {
     return qFromLittleEndian<T>(b.constData() + at);
 }
 
-struct PixelData {
-    qint64 width;
-    qint64 height;
-    qint64 bits;
-    qint64 compression;
-    qint64 imageSize; // what compressed pixels take; uncompressed ones say nothing here
-};
+// Uncompressed rows are padded to four bytes. In floating point: a forged header may claim
+// more than any integer holds.
+double uncompressedBytes(qint64 width, qint64 height, qint64 bits) {
+    return double((width * bits + 31) / 32 * 4) * double(height);
+}
 
-// From the old 12-byte info header or the common one of 40 bytes and more; a header too
-// short for either is left to the picture reader.
-std::optional<PixelData> pixelDataOf(const QByteArray& head) {
+// How many bytes the pixels take, from the old 12-byte info header or the common one of 40
+// bytes and more; a header too short for either is left to the picture reader.
+std::optional<double> pixelBytes(const QByteArray& head) {
     if (le<quint32>(head, 14) == 12)
-        return PixelData{le<quint16>(head, 18), le<quint16>(head, 20), le<quint16>(head, 24), 0, 0};
+        return uncompressedBytes(le<quint16>(head, 18), le<quint16>(head, 20),
+                                 le<quint16>(head, 24));
     if (head.size() < 38)
         return std::nullopt;
-    return PixelData{le<qint32>(head, 18), qAbs(le<qint32>(head, 22)), le<quint16>(head, 28),
-                     le<quint32>(head, 30), le<quint32>(head, 34)};
+    // Compressed data says its own size.
+    const qint64 compression = le<quint32>(head, 30);
+    if (compression != 0 && compression != 3 && compression != 6)
+        return double(le<quint32>(head, 34));
+    return uncompressedBytes(le<qint32>(head, 18), qAbs(le<qint32>(head, 22)),
+                             le<quint16>(head, 28));
 }
 
 // Qt draws a cut-off bitmap with the missing rows blank. A logo that lost its end in a copy
@@ -39,15 +42,8 @@ bool bitmapIsCut(QFile& file) {
     const QByteArray head = file.read(38);
     if (head.size() < 30 || !head.startsWith("BM"))
         return false;
-    const std::optional<PixelData> p = pixelDataOf(head);
-    if (!p)
-        return false;
-    // Uncompressed rows are padded to four bytes; compressed data says its own size.
-    const bool uncompressed = p->compression == 0 || p->compression == 3 || p->compression == 6;
-    // In floating point: a forged header may claim more than any integer holds.
-    const double rowBytes = double((p->width * p->bits + 31) / 32 * 4);
-    const double pixelBytes = uncompressed ? rowBytes * double(p->height) : double(p->imageSize);
-    return double(file.size()) < double(le<quint32>(head, 10)) + pixelBytes;
+    const std::optional<double> pixels = pixelBytes(head);
+    return pixels && double(file.size()) < double(le<quint32>(head, 10)) + *pixels;
 }
 
 [[noreturn]] void notAPicture(const QString& fileName) {

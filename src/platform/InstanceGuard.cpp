@@ -56,8 +56,6 @@ bool InstanceGuard::tryAcquire() {
 bool InstanceGuard::askRunningToActivate(int timeoutMs) const {
     QLocalSocket socket;
     socket.connectToServer(m_name);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    socket.disconnectFromServer();
-    return true;
+    // Being reached is the whole message; the socket closes as it goes.
+    return socket.waitForConnected(timeoutMs);
 }

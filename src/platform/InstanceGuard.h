@@ -34,5 +34,6 @@ signals:
 private:
     QString m_name;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer m_server;
+    // Our child, so that the peers it hands out are ours too until they have gone.
+    QLocalServer m_server{this};
 };
