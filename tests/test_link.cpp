@@ -108,6 +108,25 @@ private slots:
         QCOMPARE(peer.connections, 2);
     }
 
+    void nothingOfOneConnectionReachesTheNext() {
+        LoopbackPeer peer;
+        Link l;
+        QVERIFY(l.attach(peer));
+        peer.send("[___D_IN]\n\r" + tableLine("4711") + "\n\r");
+        peer.socket->disconnectFromHost();
+        QTRY_VERIFY(!l.link.isConnected());
+        l.link.OpenConnection();
+        QTRY_VERIFY(l.link.isConnected());
+        QTRY_COMPARE(peer.connections, 2);
+        // "[___" cut by the reads, so the start of the answer cannot clear the buffer itself.
+        peer.send("[_");
+        QTest::qWait(20);
+        peer.send("__TEST]\n\r23\n\r{_ENDE__}");
+        QTRY_COMPARE(l.answers.size(), 1);
+        QCOMPARE(l.answers[0].alarmNst, std::optional<QByteArray>("23"));
+        QVERIFY(l.tables.isEmpty());
+    }
+
     void anOpenDuringAnAttemptIsLeftToIt() {
         LoopbackPeer peer;
         Link l;
@@ -159,15 +178,19 @@ private slots:
             peer.send(QByteArray(1, c));
             QCoreApplication::processEvents();
         }
+        // A line end between two answers belongs to neither.
+        peer.send(answer("\n\rBUSY,12,") + "\r\n" + answer("\n\r23\n\r"));
         // Other letter case and unknown tags are nobody's business.
         peer.send(answer("\n\r", "[___Test]") + frames::compose("[___XXXX]") + answer("\n\r\n\r"));
-        QTRY_COMPARE(l.answers.size(), 3);
+        QTRY_COMPARE(l.answers.size(), 5);
         QCOMPARE(l.tables, QList<QByteArray>{tableFrame({"4711"})});
         QCOMPARE(l.answers[0].alarmNst, std::optional<QByteArray>("17"));
         QCOMPARE(l.answers[1].busyWrites, QList<QByteArray>{"12"});
         QVERIFY(l.answers[1].alarmOff);
-        QCOMPARE(l.answers[2].alarmNst, std::optional<QByteArray>(""));
-        QVERIFY(!l.answers[2].alarmOff);
+        QCOMPARE(l.answers[2].busyWrites, QList<QByteArray>{"12"});
+        QCOMPARE(l.answers[3].alarmNst, std::optional<QByteArray>("23"));
+        QCOMPARE(l.answers[4].alarmNst, std::optional<QByteArray>(""));
+        QVERIFY(!l.answers[4].alarmOff);
     }
 
     void framesGoOutOnlyOverALiveLinkAndALinkGoesQuietly() {

@@ -60,6 +60,8 @@ void ServerLink::ClientZuServerLookup() {
 
 void ServerLink::ClientZuServerConnect() {
     m_attemptUnderWay = false;
+    // A frame torn off by the end of the last connection would swallow the first one of this.
+    ReceiveBuffer.clear();
     Timer2.start();
     emit statusChanged(QStringLiteral(" Server ") + m_host + QStringLiteral(" OK!"));
     Connected = true;
@@ -67,6 +69,8 @@ void ServerLink::ClientZuServerConnect() {
 
 void ServerLink::ClientZuServerDisconnect() {
     m_attemptUnderWay = false;
+    // Up to a megabyte of a frame that can no longer be finished; not kept while we are down.
+    ReceiveBuffer.clear();
     emit statusChanged(QStringLiteral(" kein Server! ") + m_host);
     Connected = false;
 }

@@ -16,6 +16,7 @@
 // What the server sends enters only through ClientZuServerRead: every complete frame is
 // handed on in arrival order, by kind; frames with other tags change nothing. Receivers are
 // called directly, so a frame has had its whole effect before the next one is looked at.
+// Every connection starts with an empty receive buffer: nothing of one reaches the next.
 class ServerLink : public QObject {
     Q_OBJECT
 public:
