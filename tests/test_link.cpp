@@ -3,8 +3,14 @@
 #include "link/Heartbeat.h"
 #include "link/ServerLink.h"
 
+#include <QFile>
 #include <QTest>
 #include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace fixtures;
 
@@ -12,12 +18,12 @@ namespace {
 
 // A link and everything it reports.
 struct Link {
-    ServerLink link{10};
+    ServerLink link;
     QStringList status;
     QList<QByteArray> tables;
     QList<HeartbeatAnswer> answers;
 
-    Link() {
+    explicit Link(int connectTimeoutMs = 4000) : link(10, connectTimeoutMs) {
         QObject::connect(&link, &ServerLink::statusChanged,
                          [this](const QString& s) { status.append(s); });
         QObject::connect(&link, &ServerLink::tableReceived,
@@ -41,6 +47,42 @@ quint16 closedPort() {
     probe.listen(QHostAddress::LocalHost);
     return probe.serverPort();
 }
+
+// A port on 127.0.0.1 where an attempt hangs as it does against a host that drops packets:
+// Linux drops the SYN for a listener whose queue (backlog 0) already holds a connection.
+struct HangingPort {
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    int queued = ::socket(AF_INET, SOCK_STREAM, 0);
+    quint16 port = 0;
+
+    HangingPort() {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        auto* at = reinterpret_cast<sockaddr*>(&a);
+        if (::bind(listener, at, size) == 0 && ::listen(listener, 0) == 0 &&
+            ::getsockname(listener, at, &size) == 0 && ::connect(queued, at, size) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~HangingPort() {
+        ::close(queued);
+        ::close(listener);
+    }
+    // Attempts on this host still waiting for an answer from the port (SYN_SENT).
+    int attemptsWaiting() const {
+        QFile tcp(QStringLiteral("/proc/net/tcp"));
+        if (!tcp.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray to = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+        int n = 0;
+        for (const QByteArray& line : tcp.readAll().split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            n += f.size() > 3 && f[2].endsWith(to) && f[3] == "02";
+        }
+        return n;
+    }
+};
 
 } // namespace
 
@@ -106,6 +148,35 @@ private slots:
         l.link.OpenConnection();
         QTRY_VERIFY(requests(peer) >= 1);
         QCOMPARE(peer.connections, 2);
+    }
+
+    void anAttemptIsGivenUpAfterTheLimitAndOnlyThen() {
+        constexpr int limit = 200;
+        HangingPort hanging;
+        QVERIFY(hanging.port != 0);
+        Link l(limit);
+        l.link.setHostAndPort(QStringLiteral("127.0.0.1"), hanging.port);
+        l.link.OpenConnection();
+        QTRY_COMPARE(hanging.attemptsWaiting(), 1);
+        QTRY_COMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", "Server 127.0.0.1 FEHLER!"}));
+        QVERIFY(!l.link.isConnected());
+        // Given up for real: it cannot connect later behind the status line's back.
+        QCOMPARE(hanging.attemptsWaiting(), 0);
+
+        // The next open is an attempt of its own, and one that succeeds outlives the limit;
+        // a refused one is reported once, not again when the limit runs out.
+        LoopbackPeer peer;
+        l.status.clear();
+        QVERIFY(l.attach(peer));
+        Link refused(limit);
+        refused.link.setHostAndPort(QStringLiteral("127.0.0.1"), closedPort());
+        refused.link.OpenConnection();
+        QTRY_COMPARE(refused.status.size(), 2);
+        QTest::qWait(2 * limit);
+        QVERIFY(l.link.isConnected());
+        QCOMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", " Server 127.0.0.1 OK!"}));
+        QCOMPARE(refused.status,
+                 (QStringList{"Suche Server 127.0.0.1", "Server 127.0.0.1 FEHLER!"}));
     }
 
     void nothingOfOneConnectionReachesTheNext() {
