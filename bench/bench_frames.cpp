@@ -1,6 +1,7 @@
 // Throughput of the frame recogniser. Reports bytes per second for a full table frame fed
 // whole, in network-sized reads and byte by byte, and for streams of heartbeat answers of
-// growing size (the rate should stay flat: cost linear in input).
+// growing size (the rate should stay flat: cost linear in input), also with a stray line end
+// after every frame, which the recogniser has to pass over.
 #include "link/FrameReader.h"
 #include "link/Frames.h"
 
@@ -50,6 +51,14 @@ void HeartbeatStream(benchmark::State& s) {
     feedInReads(s, stream, 1460);
 }
 
+void HeartbeatStreamWithStrayLineEnds(benchmark::State& s) {
+    const QByteArray one = frames::compose(frames::kHeartbeat, "BUSY,12,17,") + "\r\n";
+    QByteArray stream;
+    while (stream.size() < s.range(0))
+        stream += one;
+    feedInReads(s, stream, 1460);
+}
+
 } // namespace
 
 BENCHMARK(TableWhole);
@@ -60,4 +69,5 @@ BENCHMARK(HeartbeatStream)
     ->Arg(1 << 20)
     ->Arg(4 << 20)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(HeartbeatStreamWithStrayLineEnds)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

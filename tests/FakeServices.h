@@ -46,6 +46,7 @@ class MemoryUserStore final : public UserStore {
 public:
     QHash<QString, QVariant> values; // "key/name" -> value
     bool failWrites = false;
+    int writes = 0; // refused ones included
 
 protected:
     std::optional<QVariant> read(const QString& key, const QString& name) override {
@@ -55,6 +56,7 @@ protected:
         return v;
     }
     bool write(const QString& key, const QString& name, const QVariant& value) override {
+        ++writes;
         if (failWrites)
             return false;
         values.insert(key + '/' + name, value);

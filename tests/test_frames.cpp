@@ -44,6 +44,27 @@ private slots:
         QCOMPARE(r.feed(b.mid(12)), QList<QByteArray>{b});
     }
 
+    void textBetweenFramesIsPassedOverHoweverTheReadsAreCut() {
+        const QByteArray a = frames::compose("[___TEST]", "BUSY,12,");
+        const QByteArray b = frames::compose("[___test]", frames::line("17"));
+        // Every way of cutting the stream into three reads, "[___" after "[" or "[_" included;
+        // the second stray text ends in a "[" that starts nothing.
+        for (const QByteArray& stray : {QByteArray("\r\n"), QByteArray("\r\n[")}) {
+            const QByteArray stream = a + stray + b;
+            for (int i = 0; i <= stream.size(); ++i) {
+                for (int j = i; j <= stream.size(); ++j) {
+                    FrameReader r;
+                    QList<QByteArray> got = r.feed(stream.left(i));
+                    got += r.feed(stream.mid(i, j - i));
+                    got += r.feed(stream.mid(j));
+                    QVERIFY2(got == (QList<QByteArray>{a, b}),
+                             qPrintable(QString("%1 %2 %3").arg(stray.size()).arg(i).arg(j)));
+                    QVERIFY(r.pending().isEmpty());
+                }
+            }
+        }
+    }
+
     void newFrameStartDiscardsTornFrame() {
         FrameReader r;
         QVERIFY(r.feed("[___D_IN]\n\r0815 half a table").isEmpty());

@@ -3,8 +3,14 @@
 #include "link/Heartbeat.h"
 #include "link/ServerLink.h"
 
+#include <QFile>
 #include <QTest>
 #include <memory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace fixtures;
 
@@ -12,12 +18,12 @@ namespace {
 
 // A link and everything it reports.
 struct Link {
-    ServerLink link{10};
+    ServerLink link;
     QStringList status;
     QList<QByteArray> tables;
     QList<HeartbeatAnswer> answers;
 
-    Link() {
+    explicit Link(int connectTimeoutMs = 4000) : link(10, connectTimeoutMs) {
         QObject::connect(&link, &ServerLink::statusChanged,
                          [this](const QString& s) { status.append(s); });
         QObject::connect(&link, &ServerLink::tableReceived,
@@ -41,6 +47,42 @@ quint16 closedPort() {
     probe.listen(QHostAddress::LocalHost);
     return probe.serverPort();
 }
+
+// A port on 127.0.0.1 where an attempt hangs as it does against a host that drops packets:
+// Linux drops the SYN for a listener whose queue (backlog 0) already holds a connection.
+struct HangingPort {
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    int queued = ::socket(AF_INET, SOCK_STREAM, 0);
+    quint16 port = 0;
+
+    HangingPort() {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        auto* at = reinterpret_cast<sockaddr*>(&a);
+        if (::bind(listener, at, size) == 0 && ::listen(listener, 0) == 0 &&
+            ::getsockname(listener, at, &size) == 0 && ::connect(queued, at, size) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~HangingPort() {
+        ::close(queued);
+        ::close(listener);
+    }
+    // Attempts on this host still waiting for an answer from the port (SYN_SENT).
+    int attemptsWaiting() const {
+        QFile tcp(QStringLiteral("/proc/net/tcp"));
+        if (!tcp.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray to = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+        int n = 0;
+        for (const QByteArray& line : tcp.readAll().split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            n += f.size() > 3 && f[2].endsWith(to) && f[3] == "02";
+        }
+        return n;
+    }
+};
 
 } // namespace
 
@@ -108,6 +150,54 @@ private slots:
         QCOMPARE(peer.connections, 2);
     }
 
+    void anAttemptIsGivenUpAfterTheLimitAndOnlyThen() {
+        constexpr int limit = 200;
+        HangingPort hanging;
+        QVERIFY(hanging.port != 0);
+        Link l(limit);
+        l.link.setHostAndPort(QStringLiteral("127.0.0.1"), hanging.port);
+        l.link.OpenConnection();
+        QTRY_COMPARE(hanging.attemptsWaiting(), 1);
+        QTRY_COMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", "Server 127.0.0.1 FEHLER!"}));
+        QVERIFY(!l.link.isConnected());
+        // Given up for real: it cannot connect later behind the status line's back.
+        QCOMPARE(hanging.attemptsWaiting(), 0);
+
+        // The next open is an attempt of its own, and one that succeeds outlives the limit;
+        // a refused one is reported once, not again when the limit runs out.
+        LoopbackPeer peer;
+        l.status.clear();
+        QVERIFY(l.attach(peer));
+        Link refused(limit);
+        refused.link.setHostAndPort(QStringLiteral("127.0.0.1"), closedPort());
+        refused.link.OpenConnection();
+        QTRY_COMPARE(refused.status.size(), 2);
+        QTest::qWait(2 * limit);
+        QVERIFY(l.link.isConnected());
+        QCOMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", " Server 127.0.0.1 OK!"}));
+        QCOMPARE(refused.status,
+                 (QStringList{"Suche Server 127.0.0.1", "Server 127.0.0.1 FEHLER!"}));
+    }
+
+    void nothingOfOneConnectionReachesTheNext() {
+        LoopbackPeer peer;
+        Link l;
+        QVERIFY(l.attach(peer));
+        peer.send("[___D_IN]\n\r" + tableLine("4711") + "\n\r");
+        peer.socket->disconnectFromHost();
+        QTRY_VERIFY(!l.link.isConnected());
+        l.link.OpenConnection();
+        QTRY_VERIFY(l.link.isConnected());
+        QTRY_COMPARE(peer.connections, 2);
+        // "[___" cut by the reads, so the start of the answer cannot clear the buffer itself.
+        peer.send("[_");
+        QTest::qWait(20);
+        peer.send("__TEST]\n\r23\n\r{_ENDE__}");
+        QTRY_COMPARE(l.answers.size(), 1);
+        QCOMPARE(l.answers[0].alarmNst, std::optional<QByteArray>("23"));
+        QVERIFY(l.tables.isEmpty());
+    }
+
     void anOpenDuringAnAttemptIsLeftToIt() {
         LoopbackPeer peer;
         Link l;
@@ -159,15 +249,19 @@ private slots:
             peer.send(QByteArray(1, c));
             QCoreApplication::processEvents();
         }
+        // A line end between two answers belongs to neither.
+        peer.send(answer("\n\rBUSY,12,") + "\r\n" + answer("\n\r23\n\r"));
         // Other letter case and unknown tags are nobody's business.
         peer.send(answer("\n\r", "[___Test]") + frames::compose("[___XXXX]") + answer("\n\r\n\r"));
-        QTRY_COMPARE(l.answers.size(), 3);
+        QTRY_COMPARE(l.answers.size(), 5);
         QCOMPARE(l.tables, QList<QByteArray>{tableFrame({"4711"})});
         QCOMPARE(l.answers[0].alarmNst, std::optional<QByteArray>("17"));
         QCOMPARE(l.answers[1].busyWrites, QList<QByteArray>{"12"});
         QVERIFY(l.answers[1].alarmOff);
-        QCOMPARE(l.answers[2].alarmNst, std::optional<QByteArray>(""));
-        QVERIFY(!l.answers[2].alarmOff);
+        QCOMPARE(l.answers[2].busyWrites, QList<QByteArray>{"12"});
+        QCOMPARE(l.answers[3].alarmNst, std::optional<QByteArray>("23"));
+        QCOMPARE(l.answers[4].alarmNst, std::optional<QByteArray>(""));
+        QVERIFY(!l.answers[4].alarmOff);
     }
 
     void framesGoOutOnlyOverALiveLinkAndALinkGoesQuietly() {

@@ -98,9 +98,6 @@ private slots:
 
     void heartbeatAnswersStoreTheBusyListAndSetTheAlarm() {
         Watched w;
-        w.answered("\n\rBUSY,12,17,");
-        QCOMPARE(w.fake.store.values.value("Belegt/Belegt="), QVariant(QStringLiteral("12,17")));
-        QCOMPARE(w.watch.alarmNst(), QByteArray());
         w.answered("\n\r\xC4"
                    "17\n\r");
         QCOMPARE(w.watch.alarmNst(), QByteArray("\xC4"
@@ -109,11 +106,28 @@ private slots:
         w.answered("\n\r");
         QCOMPARE(w.watch.alarmNst(), QByteArray("\xC4"
                                                 "17"));
-        // A store that refuses the busy list costs nothing else.
+
+        // The store is written when the list changes, not with every answer.
+        const auto stored = [&w] { return w.fake.store.values.value("Belegt/Belegt="); };
+        w.answered("\n\rBUSY,12,17,");
+        QCOMPARE(stored(), QVariant(QStringLiteral("12,17")));
+        w.answered("\n\rBUSY,12,17,");
+        w.answered("\n\r");
+        QCOMPARE(w.fake.store.writes, 1);
+        // Of two lists in one answer ("BUSY,12" and "12") the later one is the list.
+        w.answered("\n\rBUSY,BUSY,12,");
+        QCOMPARE(stored(), QVariant(QStringLiteral("12")));
+        // A refused write costs the answer nothing else, and the next answer, whatever it
+        // holds, tries again.
+        w.answered("\n\r17\n\r");
         w.fake.store.failWrites = true;
         w.answered("\n\rBUSY,9,");
         QCOMPARE(w.watch.alarmNst(), QByteArray());
-        QCOMPARE(w.watch.watchCount(), 4 + 4);
+        QCOMPARE(w.watch.watchCount(), 4 + 8);
+        w.fake.store.failWrites = false;
+        w.answered("\n\r");
+        QCOMPARE(stored(), QVariant(QStringLiteral("9")));
+        QCOMPARE(w.fake.store.writes, 4);
     }
 
     void tickDuringAnOpenPromptOnlyBeeps() {

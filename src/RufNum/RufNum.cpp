@@ -50,8 +50,8 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_commandLineText(commandLineText), m_services(services),
       m_settings(services.programDir, commandLineText, services.store),
-      m_link(services.tableRequestIntervalMs, this), m_table(m_link, services.prompts, this),
-      m_watch(m_link, m_services, *this, this) {
+      m_link(services.tableRequestIntervalMs, services.connectTimeoutMs, this),
+      m_table(m_link, services.prompts, this), m_watch(m_link, m_services, *this, this) {
     initResources();
     buildComponents();
     TrayIcon.addFile(QStringLiteral(":/MAINICON"));

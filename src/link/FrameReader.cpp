@@ -2,6 +2,20 @@
 
 #include "Frames.h"
 
+namespace {
+
+// How many bytes at the end of text[from..] could be the first bytes of a "[___" that the
+// next read completes.
+qsizetype startCutOff(QByteArrayView text, qsizetype from) {
+    for (qsizetype n = qMin(frames::kStart.size() - 1, text.size() - from); n > 0; --n) {
+        if (frames::kStart.startsWith(text.last(n)))
+            return n;
+    }
+    return 0;
+}
+
+} // namespace
+
 QList<QByteArray> FrameReader::feed(const QByteArray& chunk) {
     if (chunk.startsWith(frames::kStart))
         clear();
@@ -10,11 +24,24 @@ QList<QByteArray> FrameReader::feed(const QByteArray& chunk) {
     QList<QByteArray> complete;
     qsizetype from = 0;
     for (;;) {
-        // Resume the search just before the old end, in case the marker was split.
-        const qsizetype start = qMax(from, from + m_searched - (frames::kEnd.size() - 1));
-        const qsizetype at = m_pending.indexOf(frames::kEnd, start);
-        if (at < 0)
+        if (!QByteArrayView(m_pending).sliced(from).startsWith(frames::kStart)) {
+            const qsizetype start = m_pending.indexOf(frames::kStart, from);
+            if (start < 0) {
+                from = m_pending.size() - startCutOff(m_pending, from);
+                m_searched = 0;
+                break;
+            }
+            from = start;
+            m_searched = 0;
+        }
+        // Resume the search just before the old end, in case the marker was split; the end
+        // marker cannot begin inside the start marker.
+        const qsizetype skip = qMax(frames::kStart.size(), m_searched - (frames::kEnd.size() - 1));
+        const qsizetype at = m_pending.indexOf(frames::kEnd, from + skip);
+        if (at < 0) {
+            m_searched = m_pending.size() - from;
             break;
+        }
         const qsizetype end = at + frames::kEnd.size();
         complete.append(m_pending.mid(from, end - from));
         from = end;
@@ -22,7 +49,6 @@ QList<QByteArray> FrameReader::feed(const QByteArray& chunk) {
     }
     if (from > 0)
         m_pending.remove(0, from);
-    m_searched = m_pending.size();
 
     if (m_pending.size() > kMaxPending)
         clear();

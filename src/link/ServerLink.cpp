@@ -2,9 +2,13 @@
 
 #include "link/Frames.h"
 
-ServerLink::ServerLink(int tableRequestIntervalMs, QObject* parent) : QObject(parent) {
+ServerLink::ServerLink(int tableRequestIntervalMs, int connectTimeoutMs, QObject* parent)
+    : QObject(parent) {
     Timer2.setInterval(tableRequestIntervalMs);
     connect(&Timer2, &QTimer::timeout, this, &ServerLink::Timer2Timer);
+    ConnectLimit.setSingleShot(true);
+    ConnectLimit.setInterval(connectTimeoutMs);
+    connect(&ConnectLimit, &QTimer::timeout, this, &ServerLink::ConnectTimeout);
     connect(&ClientZuServer, &QAbstractSocket::stateChanged, this,
             [this](QAbstractSocket::SocketState state) {
                 if (state == QAbstractSocket::HostLookupState)
@@ -43,6 +47,8 @@ void ServerLink::OpenConnection() {
         return;
     }
     m_attemptUnderWay = true;
+    // Started first: a failure reported from inside connectToHost must find it running.
+    ConnectLimit.start();
     ClientZuServer.connectToHost(m_host, quint16(m_port));
 }
 
@@ -60,7 +66,10 @@ void ServerLink::ClientZuServerLookup() {
 }
 
 void ServerLink::ClientZuServerConnect() {
+    ConnectLimit.stop();
     m_attemptUnderWay = false;
+    // A frame torn off by the end of the last connection would swallow the first one of this.
+    ReceiveBuffer.clear();
     Timer2.start();
     emit statusChanged(QStringLiteral(" Server ") + m_host + QStringLiteral(" OK!"));
     Connected = true;
@@ -68,6 +77,8 @@ void ServerLink::ClientZuServerConnect() {
 
 void ServerLink::ClientZuServerDisconnect() {
     m_attemptUnderWay = false;
+    // Up to a megabyte of a frame that can no longer be finished; not kept while we are down.
+    ReceiveBuffer.clear();
     emit statusChanged(QStringLiteral(" kein Server! ") + m_host);
     Connected = false;
 }
@@ -77,6 +88,7 @@ void ServerLink::ClientZuServerError(QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::RemoteHostClosedError &&
         ClientZuServer.state() == QAbstractSocket::ConnectedState)
         return;
+    ConnectLimit.stop();
     m_attemptUnderWay = false;
     emit statusChanged(QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER!"));
     Connected = false;
@@ -97,4 +109,12 @@ void ServerLink::ClientZuServerRead() {
 
 void ServerLink::Timer2Timer() {
     Send(frames::tableRequest());
+}
+
+void ServerLink::ConnectTimeout() {
+    // A host that drops our packets leaves the attempt hanging until the system gives up,
+    // minutes later; given up now, the watch's next tick can try again. Aborting an attempt
+    // reports nothing, so the failure is reported here.
+    ClientZuServer.abort();
+    ClientZuServerError(QAbstractSocket::SocketTimeoutError);
 }

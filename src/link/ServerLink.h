@@ -11,15 +11,18 @@
 // The one connection to the server. Qt's socket signals are mapped onto handlers named after
 // the socket's events, which keep `Connected` and the status text up to date; the host
 // appears in the status as configured, never as resolved. After every connect the table is
-// requested every `Timer2` interval until a table frame arrives.
+// requested every `Timer2` interval until a table frame arrives. An attempt that has neither
+// succeeded nor failed after `connectTimeoutMs` is given up and reported as failed.
 //
 // What the server sends enters only through ClientZuServerRead: every complete frame is
 // handed on in arrival order, by kind; frames with other tags change nothing. Receivers are
 // called directly, so a frame has had its whole effect before the next one is looked at.
+// Every connection starts with an empty receive buffer: nothing of one reaches the next.
 class ServerLink : public QObject {
     Q_OBJECT
 public:
-    explicit ServerLink(int tableRequestIntervalMs, QObject* parent = nullptr);
+    explicit ServerLink(int tableRequestIntervalMs, int connectTimeoutMs = 4000,
+                        QObject* parent = nullptr);
     ~ServerLink() override;
 
     // Where the next open goes. A port outside 1 to 65535 is kept, and the link reports it
@@ -40,6 +43,7 @@ public:
     void ClientZuServerError(QAbstractSocket::SocketError error);
     void ClientZuServerRead();
     void Timer2Timer();
+    void ConnectTimeout();
 
 signals:
     // The status line's text.
@@ -54,6 +58,7 @@ private:
     bool m_attemptUnderWay = false;
     FrameReader ReceiveBuffer;
     QTimer Timer2;
+    QTimer ConnectLimit;
     // Declared last, so it goes first and never reports to members already gone.
     QTcpSocket ClientZuServer;
 };

@@ -16,7 +16,9 @@ struct Services {
     ShellOpen& shell;
     // Where the settings file lives: the program's own folder, never the working folder.
     QString programDir;
-    // The watch tick and the table request after connecting.
+    // The watch tick, the table request after connecting, and how long a connection attempt
+    // may take: less than a tick, so that every tick finds the last attempt settled.
     int watchIntervalMs = 5000;
     int tableRequestIntervalMs = 500;
+    int connectTimeoutMs = 4000;
 };

@@ -68,10 +68,14 @@ void Watch::tableArrived() {
 }
 
 void Watch::heartbeatAnswered(const HeartbeatAnswer& answer) {
-    for (const QByteArray& busy : answer.busyWrites) {
-        // Losing the busy list must not cost the heartbeat: a failed write is dropped.
-        m_store.writeString(kBelegt, kBelegtValue, wire::fromWire(busy));
-    }
+    if (!answer.busyWrites.isEmpty())
+        m_busyLatest = answer.busyWrites.last();
+    // Every write syncs a file or the registry, and a server repeats the same list with every
+    // answer. A write the store refused is not taken as written, so the next answer tries
+    // again; losing the busy list must not cost the heartbeat.
+    if (m_busyLatest && m_busyLatest != m_busyStored &&
+        m_store.writeString(kBelegt, kBelegtValue, wire::fromWire(*m_busyLatest)))
+        m_busyStored = m_busyLatest;
     if (answer.alarmNst)
         AlarmNst = *answer.alarmNst;
     WatchCount = creditAfterAnswer(WatchCount);

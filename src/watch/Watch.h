@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <optional>
 
 class Beeper;
 class Prompts;
@@ -29,6 +31,9 @@ protected:
 //
 // Prompts are modal and the event loop keeps running under them, so a tick that finds
 // another tick still inside its prompt only beeps.
+//
+// The busy list of the latest answer goes to the user store, where the silent-server prompt
+// reads it back; the store is written only when the list differs from what last reached it.
 class Watch : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +67,8 @@ private:
     QByteArray AlarmNst;
     QString BusyList;
     QString WatchMessage;
+    std::optional<QByteArray> m_busyLatest; // as the server last sent it
+    std::optional<QByteArray> m_busyStored; // as it last reached the store
     QTimer Timer1;
 };
 
