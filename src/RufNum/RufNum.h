@@ -17,7 +17,7 @@ class QPushButton;
 class QTableView;
 
 // The client's one window: its layout, the tray, the lifecycle handlers and the wiring of the
-// objects that hold the client's state. The names of the operator's documentation live here:
+// objects that hold the client's state. Where the names of the operator's documentation live:
 //
 //   ClientZuServer, Timer2, Connected, ReceiveBuffer,   ServerLink   link/ServerLink.h
 //   OpenConnection, Send, Timer2Timer, ClientZuServer*
