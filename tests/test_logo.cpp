@@ -14,7 +14,8 @@ using namespace window_test;
 namespace {
 
 // A bitmap file written out field by field: file header, info header (the old 12-byte one or
-// the common 40-byte one), colour masks or palette, pixels.
+// the common 40-byte one), colour masks or palette, pixels. Uncompressed pixels leave their
+// size out of the header, as they may.
 QByteArray bitmap(int width, int height, int bits, quint32 compression = 0, bool old = false,
                   const QByteArray& runs = {}) {
     const int colours = bits <= 8 ? 1 << bits : 0;
@@ -32,7 +33,8 @@ QByteArray bitmap(int width, int height, int bits, quint32 compression = 0, bool
         s << quint16(width) << quint16(height) << quint16(1) << quint16(bits);
     else
         s << qint32(width) << qint32(height) << quint16(1) << quint16(bits) << compression
-          << quint32(pixels.size()) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+          << quint32(compression == 0 ? 0 : pixels.size()) << qint32(2835) << qint32(2835)
+          << quint32(0) << quint32(0);
     if (compression == 3)
         s << quint32(0xFF0000) << quint32(0xFF00) << quint32(0xFF);
     out.append(QByteArray(tables - (compression == 3 ? 12 : 0), '\x40'));

@@ -170,6 +170,18 @@ private slots:
         QCOMPARE(c.position(QString()), (QVariantList{1, 2, 300, 700}));
     }
 
+    void aLastLineWithoutItsLineEndCounts() {
+        Client c;
+        c.setIni("[UDPLink]\r\nH_Port=7000");
+        QCOMPARE(c.start().port(), 7000);
+        c.setIni("[UDPLink]\nH_Port=0");
+        c.start();
+        QCOMPARE(c.save(), QString());
+        QCOMPARE(readAll(c.ini()),
+                 QByteArray("[UDPLink]\nH_Port=0\nH_TCPIP=127.0.0.1\n[AllGEMEIN]\n"
+                            "LogoDatei=BMP_klein.bmp\nInSysTry=1\n"));
+    }
+
     void valuesAreWrittenWithoutOuterBlanks() {
         Client c;
         IniFile ini(c.ini());
