@@ -257,9 +257,11 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Lock files and sockets of our own, apart from any client running on this desktop; the
     // short name leaves room within the length limit of a socket path.
+    // Two folders, so that a lock put anywhere but the runtime folder is noticed.
     QTemporaryDir runtime(QDir::tempPath() + QStringLiteral("/tp-XXXXXX"));
+    QTemporaryDir temp(QDir::tempPath() + QStringLiteral("/tq-XXXXXX"));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    qputenv("TMPDIR", QFile::encodeName(runtime.path()));
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
     QApplication app(argc, argv);
     TestPlatform t;
     return QTest::qExec(&t, argc, argv);

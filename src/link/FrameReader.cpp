@@ -26,7 +26,7 @@ QList<QByteArray> FrameReader::feed(const QByteArray& chunk) {
     for (;;) {
         if (!QByteArrayView(m_pending).sliced(from).startsWith(frames::kStart)) {
             const qsizetype start = m_pending.indexOf(frames::kStart, from);
-            if (start < 0) {
+            if (start == -1) {
                 from = m_pending.size() - startCutOff(m_pending, from);
                 m_searched = 0;
                 break;
@@ -38,7 +38,7 @@ QList<QByteArray> FrameReader::feed(const QByteArray& chunk) {
         // marker cannot begin inside the start marker.
         const qsizetype skip = qMax(frames::kStart.size(), m_searched - (frames::kEnd.size() - 1));
         const qsizetype at = m_pending.indexOf(frames::kEnd, from + skip);
-        if (at < 0) {
+        if (at == -1) {
             m_searched = m_pending.size() - from;
             break;
         }

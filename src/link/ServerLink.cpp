@@ -43,7 +43,6 @@ void ServerLink::OpenConnection() {
     if (m_port < 1 || m_port > 65535) {
         emit statusChanged(QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER! Port ") +
                            QString::number(m_port) + QStringLiteral(" ungültig"));
-        Connected = false;
         return;
     }
     m_attemptUnderWay = true;
