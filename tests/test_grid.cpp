@@ -45,6 +45,12 @@ private slots:
                         darkest[f] = qMin(darkest[f], qGray(image.pixel(x, y)));
         QVERIFY2(darkest[table::Charges] <= darkest[table::Alarm] + 30, "charges drawn grey");
 
+        // An editor shows the cell without the blanks that pad it to its width.
+        grid->edit(w.at(1, table::Number));
+        auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(w.at(1, table::Number)));
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("4"));
+        QTest::keyClick(editor, Qt::Key_Escape);
         QVERIFY(w.typeInto(0, table::Alarm, "12x 3"));
         QVERIFY(w.typeInto(0, table::Number, "!Zi. 12-b Empfang, 1"));
         QVERIFY(w.typeInto(0, table::Remark, "a\u2603€")); // no snowman in Windows-1252

@@ -4,8 +4,9 @@
 
 namespace {
 
-const char* const kTitles[table::FieldCount] = {"Ruf/Zi.-Nummer", "Alarm Nummer.", "Not Nummer.",
-                                                "Gebühr.", "Bemerk."};
+const QStringList kTitles{QStringLiteral("Ruf/Zi.-Nummer"), QStringLiteral("Alarm Nummer."),
+                          QStringLiteral("Not Nummer."), QStringLiteral("Gebühr."),
+                          QStringLiteral("Bemerk.")};
 
 } // namespace
 
@@ -62,8 +63,7 @@ QVariant NummernModel::headerData(int section, Qt::Orientation orientation, int 
     if (m_design)
         return QString();
     if (orientation == Qt::Horizontal)
-        return section >= 0 && section < table::FieldCount ? QString::fromUtf8(kTitles[section])
-                                                           : QString();
+        return kTitles.value(section);
     return QStringLiteral("Verb. %1").arg(section + 1);
 }
 
