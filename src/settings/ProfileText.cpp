@@ -146,18 +146,15 @@ QByteArray setEntry(const QByteArray& text, QByteArrayView section, QByteArrayVi
 
     bool inSection = false;
     bool inFirstMatch = false;
-    bool sawMatch = false;
     // Where a missing entry goes: after the header or the last entry of the first match.
-    Line insertAfter{-1, -1, -1};
+    std::optional<Line> insertAfter;
     std::optional<QByteArray> changed;
     walk(text, [&](const Significant& s) {
         if (s.header) {
             inSection = names.namedBy(s.name);
-            inFirstMatch = inSection && !sawMatch;
-            if (inFirstMatch) {
-                sawMatch = true;
+            inFirstMatch = inSection && !insertAfter;
+            if (inFirstMatch)
                 insertAfter = s.line;
-            }
             return true;
         }
         if (!inSection)
@@ -176,12 +173,12 @@ QByteArray setEntry(const QByteArray& text, QByteArrayView section, QByteArrayVi
         return *changed;
 
     QByteArray result = text;
-    if (sawMatch) {
+    if (insertAfter) {
         QByteArray insert = entry + lineEnd;
         // The last line of the file may lack its line end.
-        if (insertAfter.next == insertAfter.end)
+        if (insertAfter->next == insertAfter->end)
             insert.prepend(lineEnd);
-        result.insert(insertAfter.next, insert);
+        result.insert(insertAfter->next, insert);
         return result;
     }
     if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
