@@ -214,6 +214,7 @@ private slots:
         QTest::newRow("0") << 0 << false;
         QTest::newRow("1") << 1 << true;
         QTest::newRow("65535") << 65535 << true;
+        QTest::newRow("65536") << 65536 << false;
         QTest::newRow("70000") << 70000 << false;
     }
     void portsNoSocketCanUseAreReportedNotTried() {
@@ -276,10 +277,13 @@ private slots:
         QTRY_VERIFY(link->isConnected());
         link->Send(frames::heartbeat());
         QTRY_VERIFY(peer.frames.contains(frames::heartbeat()));
-        // Torn down while connected, the link tells nobody: its listeners may be gone too.
+        // Torn down while connected, the link tells nobody: its listeners may be gone too. What
+        // it sent last is on its way already, as a quit that ends the program needs.
         status.clear();
+        link->Send(frames::tableRequest());
         link.reset();
         QCOMPARE(status, QStringList());
+        QTRY_VERIFY(peer.frames.contains(frames::tableRequest()));
     }
 };
 
