@@ -67,6 +67,10 @@ private slots:
         QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
         QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
         QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
+        // Moving what the server sent around adds nothing.
+        QString moved = "b1a";
+        table::EditMaskValidator order(*table::NummernGridGetEditMask(table::Alarm), "a1b");
+        QCOMPARE(order.validate(moved, pos), QValidator::Acceptable);
         // Nor may a frame marker be made: the server's may stay, but not be doubled or swapped.
         QString marker = "a{_ENDE__}b", otherMarker = "{_ENDE__}", kept = "x[___",
                 doubled = "[___[___";

@@ -170,6 +170,13 @@ private slots:
         QCOMPARE(c.position(QString()), (QVariantList{1, 2, 300, 700}));
     }
 
+    void aNewFileIsWrittenInUtf8() {
+        Client c;
+        c.start(QStringLiteral("Süd"));
+        QCOMPARE(c.save(), QString());
+        QVERIFY(readAll(c.ini()).startsWith("[UDPLinkS\xC3\xBC" "d]\n"));
+    }
+
     void aLastLineWithoutItsLineEndCounts() {
         Client c;
         c.setIni("[UDPLink]\r\nH_Port=7000");

@@ -111,7 +111,7 @@ QString IniFile::unnamable(const QString& section) const {
 }
 
 bool IniFile::readBool(const QString& section, const QString& key, bool def) const {
-    return readInt(section, key, def ? 1 : 0) != 0;
+    return readInt(section, key, int(def)) != 0;
 }
 
 int IniFile::readInt(const QString& section, const QString& key, int def) const {
