@@ -75,25 +75,6 @@ private slots:
         // After the box: credit 4, one spent, then both heartbeats of the tick are answered.
         QTRY_COMPARE(i.watch->watchCount(), 5);
     }
-
-    void alarmPromptsUntilCleared() {
-        Installation i;
-        i.start();
-        i.command("alarm 17");
-        i.tickAnswered(); // the answer names 17
-        QCOMPARE(i.watch->alarmNst(), QByteArray("17"));
-        i.tickAnswered();
-        i.tickAnswered();
-        QCOMPARE(i.fake.prompts.shown.size(), 2);
-        QCOMPARE(i.fake.prompts.shown[0].text, QStringLiteral("Alarm von Nst. 17"));
-
-        i.command("alarm clear");
-        i.tickAnswered(); // still standing at this tick; its answer withdraws it
-        QCOMPARE(i.watch->alarmNst(), QByteArray());
-        i.tickAnswered();
-        i.tickAnswered();
-        QCOMPARE(i.fake.prompts.shown.size(), 3);
-    }
 };
 
 QTEST_MAIN(TestEndToEnd)

@@ -101,32 +101,6 @@ private slots:
         QCOMPARE(w.model().rows()[0][table::Remark], QByteArray("[___ vom Server!"));
     }
 
-    void headerDoubleClickSortsByNumberOrRemark() {
-        Window w;
-        w.start();
-        w.showActive();
-        QVERIFY(w.load({tableLine("20", "", "", "", "b"), tableLine("100", "", "", "", "a")}));
-        auto numberAt = [&w](int row) {
-            return table::trimmed(w.model().cell(row, table::Number));
-        };
-        QHeaderView* header = w.grid()->horizontalHeader();
-        auto doubleClick = [header](int section) {
-            const QPoint p(header->sectionViewportPosition(section) + 5, 5);
-            QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, p);
-        };
-        doubleClick(table::Alarm);
-        QCOMPARE(numberAt(0), QByteArray("20"));
-        doubleClick(table::Number);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-        doubleClick(table::Remark);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-        w.form->NummernGridDblClick(1 + table::Number);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-        w.form->NummernGridDblClick(1 + table::Alarm);
-        w.form->NummernGridDblClick(0);
-        QCOMPARE(numberAt(0), QByteArray("100"));
-    }
-
     // "Speichern" and the close box send what the operator typed, the text still in an open
     // editor included. The window goes to the tray only when the save was not refused, and
     // for "Speichern" only when the tray option says so.

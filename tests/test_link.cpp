@@ -228,18 +228,6 @@ private slots:
                         : QStringLiteral("Server h FEHLER! Port %1 ungültig").arg(port));
     }
 
-    void hostNamesAndIpv6Literals() {
-        for (const QString& host : {QStringLiteral("localhost"), QStringLiteral("::1")}) {
-            QTcpServer server;
-            if (!server.listen(host == "::1" ? QHostAddress::LocalHostIPv6 : QHostAddress::Any))
-                QSKIP("no IPv6 loopback here");
-            Link l;
-            l.link.setHostAndPort(host, server.serverPort());
-            l.link.OpenConnection();
-            QTRY_COMPARE(l.status.value(1), QStringLiteral(" Server ") + host + " OK!");
-        }
-    }
-
     void everyFrameIsHandedOnByKindInArrivalOrder() {
         LoopbackPeer peer;
         Link l;

@@ -46,28 +46,6 @@ QByteArray bitmap(int width, int height, int bits, quint32 compression = 0, bool
 class TestLogo : public QObject {
     Q_OBJECT
 private slots:
-    void logoComesFromTheWorkingFolderAndMustBeAWholePicture() {
-        QTemporaryDir work;
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(work.path()));
-        QImage picture(170, 25, QImage::Format_RGB32);
-        picture.fill(Qt::darkBlue);
-        QVERIFY(picture.save(QStringLiteral("BMP_klein.bmp"), "BMP"));
-        const QByteArray bitmap = readAll(QStringLiteral("BMP_klein.bmp"));
-        for (const QByteArray& file : {bitmap, QByteArray(), bitmap.left(bitmap.size() / 2)}) {
-            writeAll(QStringLiteral("BMP_klein.bmp"), file);
-            Window w;
-            if (file == bitmap) {
-                w.start();
-                QCOMPARE(w.child<QLabel>("Image1")->pixmap().toImage().pixelColor(5, 5),
-                         QColor(Qt::darkBlue));
-            } else {
-                QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.start());
-            }
-        }
-        QVERIFY(QDir::setCurrent(previous));
-    }
-
     // A bitmap is whole when its pixels reach as far as its header says; one byte short and
     // it is refused, whatever its form.
     void aLogoBitmapOneByteShortIsRefused_data() {

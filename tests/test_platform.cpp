@@ -151,45 +151,6 @@ private slots:
         QTRY_COMPARE(asked.count(), 1);
     }
 
-    void lockOfARunningInstanceHoldsHoweverOld() {
-        // The words an instance writes into its lock, while it still runs (this process)...
-        QByteArray words;
-        {
-            InstanceGuard running(QStringLiteral("Tag"));
-            QVERIFY(running.tryAcquire());
-            QFile f(lockFile(QStringLiteral("Tag")));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            words = f.readAll();
-        }
-        // ...in a file a day old. Put back by hand it carries no native lock, so the file's
-        // words alone decide: a live process is no leftover, whatever the file's age.
-        QFile f(lockFile(QStringLiteral("Tag")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(words);
-        f.flush();
-        QVERIFY(f.setFileTime(QDateTime::currentDateTime().addDays(-1),
-                              QFileDevice::FileModificationTime));
-        f.close();
-        InstanceGuard late(QStringLiteral("Tag"));
-        QVERIFY(!late.tryAcquire());
-    }
-
-    void runtimeFolderWithoutRoomForALockLetsTheOperatorIn() {
-        // No lock name fits below a path this long, for root as well.
-        QTemporaryDir top;
-        QString deep = top.path();
-        while (deep.size() < 4040) {
-            deep += QLatin1Char('/') + QString(qMin(200, 4040 - int(deep.size())), u'r');
-            QVERIFY(QDir().mkdir(deep, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        }
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", runtime); });
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
-        QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation), deep);
-        InstanceGuard guard(QStringLiteral("Haus 2"));
-        QVERIFY(guard.tryAcquire());
-    }
-
     void serverTextInARealBoxIsPlainAndBounded() {
         const QString alarm = QStringLiteral("Alarm von Nst. <b>1</b>") + QString(10000, u'7');
         QString shown, details;

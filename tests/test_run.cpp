@@ -102,13 +102,6 @@ private slots:
         QCOMPARE(fake.prompts.shown[0].text, QStringLiteral("Unbekannter Fehler"));
     }
 
-    void theQuitCommandEndsTheRun() {
-        FakeServices fake;
-        QCOMPARE(run(fake, QString(), [](TNummernForm& form) { form.B1Click(); }), 0);
-        QCOMPARE(fake.prompts.shown.value(0).text,
-                 QStringLiteral("   TorvanelClient  Beenden ???  "));
-    }
-
     void aWindowThatCannotBeBuiltSaysWhy() {
         QTemporaryDir work;
         const QString previous = QDir::currentPath();

@@ -335,15 +335,6 @@ private slots:
         t.load({tableLine("1")});
         QCOMPARE(t.numbers(), QList<QByteArray>{"1"});
     }
-
-    void aPlanNeverReachesBeyondTheRowsItKnows() {
-        QList<table::Cells> rows(table::kMaxLines + 1, table::Cells{"1", "", "", "9.99", ""});
-        rows[0][table::Number] = "2";
-        const table::SavePlan plan = table::planSave(rows, table::RowNumbers{});
-        QCOMPARE(plan.duplicate, QByteArray("1"));
-        QCOMPARE(plan.clearings.size(), table::kMaxLines);
-        QCOMPARE(plan.clearings.first().number, QByteArray("2"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestTable)

@@ -216,15 +216,6 @@ private slots:
         QCOMPARE(w.watch.busyList(), QString());
     }
 
-    void afterAnUnhandledErrorTicksOnlyBeep() {
-        Watched w;
-        w.answered("\n\r5\n\r");
-        w.watch.holdBusy();
-        w.promptTicks(6);
-        QVERIFY(w.fake.prompts.shown.isEmpty());
-        QCOMPARE(w.fake.beeper.beeps.size(), 6);
-    }
-
     void timer1RunsTheTick() {
         FakeServices fake;
         fake.watchIntervalMs = 1;
