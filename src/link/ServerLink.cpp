@@ -34,7 +34,7 @@ void ServerLink::setHostAndPort(const QString& host, int port) {
 
 void ServerLink::OpenConnection() {
     // At most one connection: an attempt under way is left to finish.
-    if (m_attemptUnderWay)
+    if (ConnectLimit.isActive())
         return;
     // After an error the socket may still hold a half-dead connection; start afresh.
     if (ClientZuServer.state() != QAbstractSocket::UnconnectedState)
@@ -45,7 +45,6 @@ void ServerLink::OpenConnection() {
                            QString::number(m_port) + QStringLiteral(" ungültig"));
         return;
     }
-    m_attemptUnderWay = true;
     // Started first: a failure reported from inside connectToHost must find it running.
     ConnectLimit.start();
     ClientZuServer.connectToHost(m_host, quint16(m_port));
@@ -66,7 +65,6 @@ void ServerLink::ClientZuServerLookup() {
 
 void ServerLink::ClientZuServerConnect() {
     ConnectLimit.stop();
-    m_attemptUnderWay = false;
     // A frame torn off by the end of the last connection would swallow the first one of this.
     ReceiveBuffer.clear();
     Timer2.start();
@@ -75,7 +73,7 @@ void ServerLink::ClientZuServerConnect() {
 }
 
 void ServerLink::ClientZuServerDisconnect() {
-    m_attemptUnderWay = false;
+    ConnectLimit.stop();
     // Up to a megabyte of a frame that can no longer be finished; not kept while we are down.
     ReceiveBuffer.clear();
     emit statusChanged(QStringLiteral(" kein Server! ") + m_host);
@@ -88,7 +86,6 @@ void ServerLink::ClientZuServerError(QAbstractSocket::SocketError error) {
         ClientZuServer.state() == QAbstractSocket::ConnectedState)
         return;
     ConnectLimit.stop();
-    m_attemptUnderWay = false;
     emit statusChanged(QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER!"));
     Connected = false;
 }

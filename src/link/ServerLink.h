@@ -55,9 +55,9 @@ private:
     QString m_host = QStringLiteral("127.0.0.1");
     int m_port = 6767;
     bool Connected = false;
-    bool m_attemptUnderWay = false;
     FrameReader ReceiveBuffer;
     QTimer Timer2;
+    // Runs while an attempt is under way: at most one at a time, and none for ever.
     QTimer ConnectLimit;
     // Declared last, so it goes first and never reports to members already gone.
     QTcpSocket ClientZuServer;
