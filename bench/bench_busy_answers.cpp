@@ -5,6 +5,7 @@
 #include "link/Frames.h"
 #include "link/Heartbeat.h"
 #include "link/ServerLink.h"
+#include "platform/AlarmSound.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
 #include "platform/Services.h"
@@ -41,6 +42,10 @@ class NoShell final : public ShellOpen {
 public:
     bool open(const QString&) override { return false; }
 };
+class NoSound final : public AlarmSound {
+public:
+    void play() override {}
+};
 struct NoWindow final : WatchWindow {
     void alertBegin() override {}
     void alertEnd() override {}
@@ -62,8 +67,9 @@ int main(int argc, char* argv[]) {
     NoPrompts prompts;
     NoBeeper beeper;
     NoShell shell;
+    NoSound sound;
     NoWindow window;
-    Services services{prompts, beeper, store, shell, home.path()};
+    Services services{prompts, beeper, store, shell, sound, home.path()};
     // The clocks stay still: only the answers are measured.
     services.watchIntervalMs = kHour;
     ServerLink link(kHour);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/AlarmSound.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
 #include "platform/Services.h"
@@ -31,6 +32,13 @@ public:
             whileOpen(shown.last());
         return answers.isEmpty() ? mb::IdOk : answers.takeFirst();
     }
+};
+
+// Counts the alarm sounds started.
+class FakeAlarmSound final : public AlarmSound {
+public:
+    int played = 0;
+    void play() override { ++played; }
 };
 
 class FakeBeeper final : public Beeper {
@@ -82,17 +90,15 @@ struct FakeServices {
     FakeBeeper beeper;
     MemoryUserStore store;
     FakeShellOpen shell;
+    FakeAlarmSound sound;
     QTemporaryDir programDir;
     // Clocks stay still unless a test asks otherwise: it drives the ticks itself.
     int watchIntervalMs = 3600 * 1000;
     int tableRequestIntervalMs = 10;
     Services services() {
-        return Services{prompts,
-                        beeper,
-                        store,
-                        shell,
-                        programDir.path(),
-                        watchIntervalMs,
-                        tableRequestIntervalMs};
+        return Services{prompts,         beeper,
+                        store,           shell,
+                        sound,           programDir.path(),
+                        watchIntervalMs, tableRequestIntervalMs};
     }
 };

@@ -1,6 +1,7 @@
 #include "app/ClientRun.h"
 #include "app/CommandLine.h"
 #include "app/TorvanelApplication.h"
+#include "platform/AlarmSound.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
 #include "platform/Services.h"
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
     SystemBeeper beeper;
     SettingsUserStore store;
     DesktopShellOpen shell;
+    DesktopAlarmSound sound;
     return runClient(
-        app, text, Services{prompts, beeper, store, shell, QCoreApplication::applicationDirPath()});
+        app, text,
+        Services{prompts, beeper, store, shell, sound, QCoreApplication::applicationDirPath()});
 }

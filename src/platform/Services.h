@@ -6,6 +6,7 @@ class Prompts;
 class Beeper;
 class UserStore;
 class ShellOpen;
+class AlarmSound;
 
 // What the client needs from the desktop, and how fast its clocks run; tests hand in fakes
 // and short intervals.
@@ -14,6 +15,7 @@ struct Services {
     Beeper& beeper;
     UserStore& store;
     ShellOpen& shell;
+    AlarmSound& sound;
     // Where the settings file lives: the program's own folder, never the working folder.
     QString programDir;
     // The watch tick, the table request after connecting, and how long a connection attempt
