@@ -92,13 +92,13 @@ struct FakeServices {
     FakeShellOpen shell;
     FakeAlarmSound sound;
     QTemporaryDir programDir;
+    QTemporaryDir dataDir;
     // Clocks stay still unless a test asks otherwise: it drives the ticks itself.
     int watchIntervalMs = 3600 * 1000;
     int tableRequestIntervalMs = 10;
     Services services() {
-        return Services{prompts,         beeper,
-                        store,           shell,
-                        sound,           programDir.path(),
-                        watchIntervalMs, tableRequestIntervalMs};
+        return Services{prompts,        beeper,          store,
+                        shell,          sound,           programDir.path(),
+                        dataDir.path(), watchIntervalMs, tableRequestIntervalMs};
     }
 };

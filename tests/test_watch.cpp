@@ -3,8 +3,12 @@
 #include "TableFixtures.h"
 #include "link/Heartbeat.h"
 #include "link/ServerLink.h"
+#include "watch/AlarmJournal.h"
 #include "watch/Watch.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <limits>
 
@@ -48,12 +52,30 @@ struct Watched {
     void answered(const QByteArray& body = "\n\r") {
         watch.heartbeatAnswered(readHeartbeat(answer(body)));
     }
+    // The link hands its frames to the watch, as the window wires them.
     bool attach(LoopbackPeer& peer) {
+        QObject::connect(&link, &ServerLink::heartbeatReceived, &watch, &Watch::heartbeatAnswered);
+        QObject::connect(&link, &ServerLink::tableReceived, &watch, &Watch::tableArrived);
         link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
         watch.Timer1Timer(); // the tick opens the link
         return peer.waitForClient() && QTest::qWaitFor([this] { return link.isConnected(); });
     }
 };
+
+// The journal's events, without their time stamps, which must be there.
+QStringList journalEvents(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {"<missing>"};
+    const QRegularExpression stamped(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  (.*)$"));
+    QStringList events;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        const auto match = stamped.match(line);
+        events << (match.hasMatch() ? match.captured(1) : QStringLiteral("<unstamped> ") + line);
+    }
+    return events;
+}
 
 } // namespace
 
@@ -130,23 +152,68 @@ private slots:
         QCOMPARE(w.fake.store.writes, 4);
     }
 
-    void tickDuringAnOpenPromptOnlyBeeps() {
+    // Under the silent-server prompt, left open, the ticks still repair the link and send the
+    // heartbeat; an alarm that comes meanwhile waits for the prompt and follows it.
+    void anOpenPromptNeverStopsTheWatch() {
         Watched w;
-        w.promptTicks(4);
-        int creditInside = -1;
-        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
-            creditInside = w.watch.watchCount();
+        LoopbackPeer peer;
+        QVERIFY(w.attach(peer));
+        w.promptTicks(3);
+        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
+            if (box.text != kSilent)
+                return;
+            peer.socket->disconnectFromHost();
+            QTRY_VERIFY(!w.link.isConnected());
             w.watch.Timer1Timer();
+            QTRY_VERIFY(w.link.isConnected());
+            QCOMPARE(peer.connections, 2);
             w.watch.Timer1Timer();
-            QCOMPARE(w.watch.watchCount(), creditInside);
-            QVERIFY(w.watch.isBusy());
+            QTRY_COMPARE(peer.frames.count(frames::heartbeat()), 1);
+            peer.send(answer("\n\r23\n\r"));
+            QTRY_COMPARE(w.watch.alarmNst(), QByteArray("23"));
+            QCoreApplication::processEvents();
+            QCOMPARE(w.fake.prompts.shown.size(), 1);
         };
+        peer.frames.clear();
         w.watch.Timer1Timer();
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
+        QCOMPARE(w.fake.prompts.shown.size(), 2);
+        QCOMPARE(w.fake.prompts.shown[1].text, QStringLiteral("Alarm von Nst. 23"));
         QCOMPARE(w.fake.beeper.beeps, (QList<QPair<int, int>>{{500, 250}, {500, 250}}));
-        QCOMPARE(creditInside, 0);
+        QCOMPARE(w.fake.sound.played, 2);
         QCOMPARE(w.watch.watchCount(), 3); // 4 after the prompt, one spent
         QVERIFY(!w.watch.isBusy());
+        QCoreApplication::processEvents();
+        QCOMPARE(w.fake.prompts.shown.size(), 2);
+    }
+
+    // An alarm between ticks is on screen at once; answers keep coming in under its prompt
+    // (it was not opened inside the socket's read handler). The same alarm again stacks
+    // nothing; another room's follows as soon as the prompt closes, and only once.
+    void anAlarmIsShownAtOnceAndNeverStacked() {
+        Watched w;
+        LoopbackPeer peer;
+        QVERIFY(w.attach(peer));
+        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
+            if (w.fake.prompts.shown.size() > 1)
+                return;
+            const qint32 credit = w.watch.watchCount();
+            peer.send(answer("\n\r17\n\r"));
+            QTRY_COMPARE(w.watch.watchCount(), credit + 1);
+            QCoreApplication::processEvents();
+            QCOMPARE(w.fake.prompts.shown.size(), 1);
+            peer.send(answer("\n\r23\n\r"));
+            QTRY_COMPARE(w.watch.alarmNst(), QByteArray("23"));
+        };
+        peer.send(answer("\n\r17\n\r"));
+        QTRY_COMPARE(w.fake.prompts.shown.size(), 2);
+        QCOMPARE(w.fake.prompts.shown[0].text, QStringLiteral("Alarm von Nst. 17"));
+        QCOMPARE(w.fake.prompts.shown[1].text, QStringLiteral("Alarm von Nst. 23"));
+        QCoreApplication::processEvents();
+        QCOMPARE(w.fake.prompts.shown.size(), 2);
+        // A standing alarm comes back with the next tick, as it always has.
+        w.watch.Timer1Timer();
+        QCOMPARE(w.fake.prompts.shown.size(), 3);
+        QCOMPARE(w.fake.sound.played, 3);
     }
 
     void silentAndAlarmInOneTickAndTheLinkKeptOpen() {
@@ -214,6 +281,59 @@ private slots:
         QCOMPARE(w.promptTicks(1), QList<int>{1});
         QCOMPARE(w.fake.prompts.shown.last().text, kSilent);
         QCOMPARE(w.watch.busyList(), QString());
+    }
+
+    void theJournalKeepsTheAlarmsAndTheLinkInOrder() {
+        Watched w;
+        const QString path = journalPath(w.fake.dataDir.path() + "/a/b", QStringLiteral("Haus/3"));
+        QVERIFY(path.endsWith(QStringLiteral("/a/b/AlarmeHaus%2F3.txt")));
+        AlarmJournal journal(path);
+        journal.follow(w.watch, w.link);
+        LoopbackPeer peer;
+        QVERIFY(w.attach(peer));
+        peer.socket->disconnectFromHost();
+        QTRY_VERIFY(!w.link.isConnected());
+        w.watch.Timer1Timer();
+        QTRY_VERIFY(w.link.isConnected());
+        peer.send(answer("\n\r17\n\r", "[___test]"));
+        QTRY_COMPARE(w.fake.prompts.shown.size(), 1);
+        peer.send(answer("\n\r\n\r"));
+        QTRY_VERIFY(w.watch.alarmNst().isEmpty());
+        w.promptTicks(5);
+        w.answered();
+        QCOMPARE(journalEvents(path),
+                 (QStringList{"Verbindung zum Server hergestellt", "Verbindung zum Server verloren",
+                              "Verbindung zum Server hergestellt", "ALARM = AUS",
+                              "Alarm von Nst. 17", "Alarm von Nst. 17 quittiert nach 0 s",
+                              "ALARM = AUS aufgehoben", "Alarm von Nst. 17 vom Server beendet",
+                              "Server meldet sich nicht", "Server meldet sich wieder"}));
+    }
+
+    // Whatever the server sends goes in on one line; the file never passes its limit but
+    // turns into the one older file; a journal that cannot be written is told once.
+    void theJournalStaysOneLineAPieceBoundedAndQuietWhenItFails() {
+        const QString hostile = QStringLiteral("1\n\r2\x01\\") + QString(300, QLatin1Char('9'));
+        const QString kept = journalText(hostile);
+        QVERIFY(kept.startsWith(QStringLiteral("1\\x0a\\x0d2\\x01\\\\99")));
+        QCOMPARE(kept.size(), 200);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("j.txt"));
+        AlarmJournal journal(path, 100);
+        for (int i = 0; i < 5; ++i)
+            journal.record(QStringLiteral("Ereignis %1 ").arg(i) + QString(10, QLatin1Char('x')));
+        // Two 43-byte lines fit in 100 bytes.
+        QCOMPARE(journalEvents(path).size(), 1);
+        QVERIFY(journalEvents(path).first().startsWith(QStringLiteral("Ereignis 4")));
+        QCOMPARE(journalEvents(path + ".1").size(), 2);
+        QVERIFY(journalEvents(path + ".1").first().startsWith(QStringLiteral("Ereignis 2")));
+
+        AlarmJournal blocked(path + "/unter einer Datei.txt");
+        QSignalSpy told(&blocked, &AlarmJournal::cannotWrite);
+        blocked.record(QStringLiteral("a"));
+        blocked.record(QStringLiteral("b"));
+        QCOMPARE(told.size(), 1);
+        QVERIFY(told.first().first().toString().contains(QDir::toNativeSeparators(path)));
     }
 
     void timer1RunsTheTick() {

@@ -2,6 +2,8 @@
 
 #include "link/Frames.h"
 
+#include <utility>
+
 ServerLink::ServerLink(int tableRequestIntervalMs, int connectTimeoutMs, QObject* parent)
     : QObject(parent) {
     Timer2.setInterval(tableRequestIntervalMs);
@@ -69,7 +71,7 @@ void ServerLink::ClientZuServerConnect() {
     ReceiveBuffer.clear();
     Timer2.start();
     emit statusChanged(QStringLiteral(" Server ") + m_host + QStringLiteral(" OK!"));
-    Connected = true;
+    setConnected(true);
 }
 
 void ServerLink::ClientZuServerDisconnect() {
@@ -77,7 +79,7 @@ void ServerLink::ClientZuServerDisconnect() {
     // Up to a megabyte of a frame that can no longer be finished; not kept while we are down.
     ReceiveBuffer.clear();
     emit statusChanged(QStringLiteral(" kein Server! ") + m_host);
-    Connected = false;
+    setConnected(false);
 }
 
 void ServerLink::ClientZuServerError(QAbstractSocket::SocketError error) {
@@ -87,7 +89,12 @@ void ServerLink::ClientZuServerError(QAbstractSocket::SocketError error) {
         return;
     ConnectLimit.stop();
     emit statusChanged(QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER!"));
-    Connected = false;
+    setConnected(false);
+}
+
+void ServerLink::setConnected(bool connected) {
+    if (std::exchange(Connected, connected) != connected)
+        emit connectedChanged(connected);
 }
 
 void ServerLink::ClientZuServerRead() {

@@ -50,8 +50,12 @@ signals:
     void statusChanged(const QString& text);
     void tableReceived(const QByteArray& frame);
     void heartbeatReceived(const HeartbeatAnswer& answer);
+    // The link came up or went down; failed attempts while it is down say nothing.
+    void connectedChanged(bool connected);
 
 private:
+    void setConnected(bool connected);
+
     QString m_host = QStringLiteral("127.0.0.1");
     int m_port = 6767;
     bool Connected = false;

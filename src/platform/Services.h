@@ -18,6 +18,8 @@ struct Services {
     AlarmSound& sound;
     // Where the settings file lives: the program's own folder, never the working folder.
     QString programDir;
+    // Where the alarm journal goes: the user's data folder.
+    QString dataDir;
     // The watch tick, the table request after connecting, and how long a connection attempt
     // may take: less than a tick, so that every tick finds the last attempt settled.
     int watchIntervalMs = 5000;

@@ -4,12 +4,15 @@
 #include "link/Heartbeat.h"
 #include "link/ServerLink.h"
 #include "link/Wire1252.h"
+#include "platform/AlarmSound.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
 #include "platform/Services.h"
 #include "platform/UserStore.h"
 
+#include <QElapsedTimer>
 #include <limits>
+#include <utility>
 
 namespace {
 const QString kCaption = QStringLiteral(" A C H T U N G ");
@@ -23,51 +26,96 @@ qint32 creditAfterAnswer(qint32 credit) {
 
 Watch::Watch(ServerLink& link, const Services& services, WatchWindow& window, QObject* parent)
     : QObject(parent), m_link(link), m_prompts(services.prompts), m_beeper(services.beeper),
-      m_store(services.store), m_window(window) {
+      m_sound(services.sound), m_store(services.store), m_window(window) {
     Timer1.setInterval(services.watchIntervalMs);
     connect(&Timer1, &QTimer::timeout, this, &Watch::Timer1Timer);
     Timer1.start();
 }
 
 void Watch::Timer1Timer() {
-    if (WatchBusy) {
+    const bool promptOpen = WatchBusy;
+    if (promptOpen || m_held)
         m_beeper.beep(500, 250);
+    if (m_held)
         return;
-    }
+    // Under an open prompt the link and the heartbeat go on: an operator away from the desk
+    // must find the server's return and the alarms of other rooms when he comes back.
     WatchBusy = true;
     if (!m_link.isConnected())
         m_link.OpenConnection();
-    if (WatchCount == 0) {
-        m_window.alertBegin();
-        WatchMessage = QStringLiteral("Torvanel Server meldet sich nicht !");
-        const auto busy = m_store.readString(kBelegt, kBelegtValue);
-        if (busy) {
-            BusyList = *busy;
-            if (!BusyList.isEmpty())
-                WatchMessage += QStringLiteral("\n\rAktivierte Nst. = ") + BusyList;
-        }
-        m_prompts.ask(WatchMessage, kCaption, mb::OkCancel | mb::IconHand);
-        m_link.Send(frames::heartbeat());
-        WatchCount = 4;
-        m_window.alertEnd();
+    if (!promptOpen) {
+        if (WatchCount == 0)
+            silentServerPrompt();
+        if (!AlarmNst.isEmpty())
+            alarmPrompt();
     }
-    if (!AlarmNst.isEmpty()) {
-        m_window.alertBegin();
-        m_prompts.ask(QStringLiteral("Alarm von Nst. ") + wire::fromWire(AlarmNst), kCaption,
-                      mb::Ok);
-        m_window.alertEnd();
-    }
-    --WatchCount;
+    // Ticks under a prompt spend too; the credit stops at 0 so that the next free tick
+    // still finds the server silent.
+    if (WatchCount > 0)
+        --WatchCount;
     if (m_link.isConnected())
         m_link.Send(frames::heartbeat());
+    WatchBusy = promptOpen;
+}
+
+void Watch::silentServerPrompt() {
+    if (!std::exchange(m_silent, true))
+        emit serverSilent();
+    WatchMessage = QStringLiteral("Torvanel Server meldet sich nicht !");
+    const auto busy = m_store.readString(kBelegt, kBelegtValue);
+    if (busy) {
+        BusyList = *busy;
+        if (!BusyList.isEmpty())
+            WatchMessage += QStringLiteral("\n\rAktivierte Nst. = ") + BusyList;
+    }
+    prompt(WatchMessage, mb::OkCancel | mb::IconHand);
+    m_link.Send(frames::heartbeat());
+    WatchCount = 4;
+}
+
+void Watch::alarmPrompt() {
+    m_alarmUnseen = false;
+    const QString nst = wire::fromWire(AlarmNst);
+    QElapsedTimer open;
+    open.start();
+    prompt(QStringLiteral("Alarm von Nst. ") + nst, mb::Ok);
+    emit alarmAcknowledged(nst, open.elapsed() / 1000);
+}
+
+void Watch::showRaisedAlarm() {
+    if (WatchBusy || m_held || !m_alarmUnseen || AlarmNst.isEmpty())
+        return;
+    WatchBusy = true;
+    alarmPrompt();
     WatchBusy = false;
+}
+
+void Watch::prompt(const QString& text, unsigned flags) {
+    m_window.alertBegin();
+    m_sound.play();
+    m_prompts.ask(text, kCaption, flags);
+    m_window.alertEnd();
+    // An alarm that came while the box was open is new to the operator: it must not wait
+    // for the next tick. Posted, so the tick that opened the box finishes first.
+    if (m_alarmUnseen)
+        QMetaObject::invokeMethod(this, &Watch::showRaisedAlarm, Qt::QueuedConnection);
 }
 
 void Watch::tableArrived() {
     WatchCount = 1;
+    serverAlive();
+}
+
+void Watch::serverAlive() {
+    if (std::exchange(m_silent, false))
+        emit serverAnswering();
 }
 
 void Watch::heartbeatAnswered(const HeartbeatAnswer& answer) {
+    if (answer.alarmOff != m_alarmOff) {
+        m_alarmOff = answer.alarmOff;
+        emit alarmOffChanged(m_alarmOff);
+    }
     if (!answer.busyWrites.isEmpty())
         m_busyLatest = answer.busyWrites.last();
     // Every write syncs a file or the registry, and a server repeats the same list with every
@@ -76,11 +124,21 @@ void Watch::heartbeatAnswered(const HeartbeatAnswer& answer) {
     if (m_busyLatest && m_busyLatest != m_busyStored &&
         m_store.writeString(kBelegt, kBelegtValue, wire::fromWire(*m_busyLatest)))
         m_busyStored = m_busyLatest;
-    if (answer.alarmNst)
-        AlarmNst = *answer.alarmNst;
+    if (answer.alarmNst && *answer.alarmNst != AlarmNst) {
+        const QByteArray before = std::exchange(AlarmNst, *answer.alarmNst);
+        m_alarmUnseen = !AlarmNst.isEmpty();
+        if (m_alarmUnseen) {
+            emit alarmRaised(wire::fromWire(AlarmNst));
+            // Not from here: this runs inside the socket's read handler.
+            QMetaObject::invokeMethod(this, &Watch::showRaisedAlarm, Qt::QueuedConnection);
+        } else {
+            emit alarmEnded(wire::fromWire(before));
+        }
+    }
     WatchCount = creditAfterAnswer(WatchCount);
+    serverAlive();
 }
 
 void Watch::holdBusy() {
-    WatchBusy = true;
+    m_held = true;
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <optional>
 
+class AlarmSound;
 class Beeper;
 class Prompts;
 class ServerLink;
@@ -29,8 +30,11 @@ protected:
 // prompt, and while an alarm stands it shows it at every tick. Heartbeat answers earn credit;
 // a table sets it to 1.
 //
-// Prompts are modal and the event loop keeps running under them, so a tick that finds
-// another tick still inside its prompt only beeps.
+// An alarm reported between ticks is shown at once, from a posted event: the answer arrives
+// inside the socket's read handler, which must not sit under a modal box while further
+// answers wait behind it. Prompts are modal and the event loop keeps running under them; a
+// tick that finds one open still keeps the link and the heartbeat going, and beeps instead of
+// stacking a second prompt. An alarm raised while a prompt was open shows when it closes.
 //
 // The busy list of the latest answer goes to the user store, where the silent-server prompt
 // reads it back; the store is written only when the list differs from what last reached it.
@@ -53,17 +57,46 @@ public:
     qint32 watchCount() const { return WatchCount; }
     const QByteArray& alarmNst() const { return AlarmNst; }
     const QString& busyList() const { return BusyList; }
+    // A watch prompt is open (or a tick is running).
     bool isBusy() const { return WatchBusy; }
+    // From a silent-server prompt until the server's next sign of life.
+    bool isServerSilent() const { return m_silent; }
+    bool isAlarmOff() const { return m_alarmOff; }
+
+signals:
+    // The server named an extension in alarm (a new one, or another than before).
+    void alarmRaised(const QString& nst);
+    // The operator closed the alarm prompt after it had stood open so long.
+    void alarmAcknowledged(const QString& nst, qint64 secondsOpen);
+    // The server withdrew the alarm.
+    void alarmEnded(const QString& nst);
+    void serverSilent();
+    void serverAnswering();
+    // The server's alarm switch ("ALARM = AUS") changed.
+    void alarmOffChanged(bool off);
 
 private:
+    void silentServerPrompt();
+    void alarmPrompt();
+    // Shows the alarm raised since the last prompt, unless a prompt is open.
+    void showRaisedAlarm();
+    void prompt(const QString& text, unsigned flags);
+    void serverAlive();
+
     ServerLink& m_link;
     Prompts& m_prompts;
     Beeper& m_beeper;
+    AlarmSound& m_sound;
     UserStore& m_store;
     WatchWindow& m_window;
 
     qint32 WatchCount = 4;
     bool WatchBusy = false;
+    bool m_held = false;
+    bool m_silent = false;
+    bool m_alarmOff = false;
+    // The standing alarm has not been on screen yet.
+    bool m_alarmUnseen = false;
     QByteArray AlarmNst;
     QString BusyList;
     QString WatchMessage;
