@@ -116,6 +116,7 @@ private slots:
         QCOMPARE(w.fake.store.values.value(QStringLiteral("Position/Width") + t), QVariant(600));
         QVERIFY(!tray->isVisible());
         QCOMPARE(ended.size(), 1);
+        QCOMPARE(w.fake.sound.played, 0); // the alarm sound is for watch prompts only
     }
 
     void aQuitWhoseSaveIsRefusedStaysWithTheEdits() {
@@ -252,28 +253,62 @@ private slots:
         QCOMPARE(w.gridColor(), normal);
     }
 
-    void whatTheServerSendsReachesTheStatusLineTheGridAndTheWatch() {
+    void whatTheServerSendsReachesTheStatusLineTheGridTheWatchAndTheTray() {
         Window w;
         w.start();
+        QCOMPARE(w.trayColour(), QStringLiteral("grey"));
         QTRY_COMPARE(w.label("Label2"), QStringLiteral(" Server 127.0.0.1 OK!"));
+        QCOMPARE(w.trayColour(), QStringLiteral("blue"));
         QVERIFY(w.load({tableLine("4711"), tableLine("0815")}));
         QCOMPARE(w.model().rowCount(), 2);
+        // The alarm is on screen before any tick, with the tray icon red.
+        QString trayWhileOpen;
+        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
+            trayWhileOpen = w.trayColour();
+        };
         w.peer.send(answer("\n\r17\n\r", "[___test]"));
-        QTRY_COMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
-        // The table left one unit of credit and the answer one more: the third tick finds none.
-        w.form->Timer1Timer();
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
+        QTRY_COMPARE(w.fake.prompts.shown.size(), 1);
         QCOMPARE(w.fake.prompts.shown[0].text, QStringLiteral("Alarm von Nst. 17"));
+        QCOMPARE(trayWhileOpen, QStringLiteral("red"));
+        QCOMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
+        // The notice is drawn over the logo: its red letters show where the logo lies.
+        QLabel* notice = w.child<QLabel>("Label1");
+        const QImage panel = w.child<QWidget>("Panel1")->grab().toImage();
+        int redOverLogo = 0;
+        for (int x = notice->x(); x < w.child<QLabel>("Image1")->geometry().right(); ++x)
+            for (int y = notice->y(); y <= notice->geometry().bottom(); ++y)
+                redOverLogo += panel.pixelColor(x, y) == QColor(Qt::red);
+        QVERIFY(redOverLogo > 20);
+
         w.peer.send(answer("\n\r\n\r"));
         QTRY_COMPARE(w.label("Label1"), QString());
+        QCOMPARE(w.trayColour(), QStringLiteral("blue"));
         w.peer.send(tableFrame({tableLine("1")}));
         QTRY_COMPARE(w.model().rowCount(), 1);
         w.form->Timer1Timer();
         w.form->Timer1Timer();
         QCOMPARE(w.fake.prompts.shown.size(), 2);
         QCOMPARE(w.fake.prompts.shown[1].text, kSilent);
+        QCOMPARE(w.trayColour(), QStringLiteral("red"));
+        QCOMPARE(w.fake.sound.played, 2);
+        w.peer.send(answer("\n\r"));
+        QTRY_COMPARE(w.trayColour(), QStringLiteral("blue"));
         w.peer.socket->disconnectFromHost();
         QTRY_COMPARE(w.label("Label2"), QStringLiteral(" kein Server! 127.0.0.1"));
+        QCOMPARE(w.trayColour(), QStringLiteral("grey"));
+    }
+
+    void aJournalThatCannotBeWrittenIsToldOnce() {
+        Window w;
+        QVERIFY(QDir(w.fake.dataDir.path()).mkdir(QStringLiteral("Alarme.txt")));
+        w.start();
+        QTRY_COMPARE(w.fake.prompts.shown.size(), 1);
+        QVERIFY(w.fake.prompts.shown[0].text.startsWith(QStringLiteral("Das Alarmprotokoll")));
+        QCOMPARE(w.fake.prompts.shown[0].flags, mb::Ok | mb::IconExclamation);
+        w.peer.send(answer("\n\r", "[___test]"));
+        QTRY_COMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
+        QCoreApplication::processEvents();
+        QCOMPARE(w.fake.prompts.shown.size(), 1);
     }
 
     void leftClickShowsTheWindowAndAsksForTheTableOnlyOverALiveLink() {

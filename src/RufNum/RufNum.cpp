@@ -51,7 +51,8 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
       m_commandLineText(commandLineText), m_services(services),
       m_settings(services.programDir, commandLineText, services.store),
       m_link(services.tableRequestIntervalMs, services.connectTimeoutMs, this),
-      m_table(m_link, services.prompts, this), m_watch(m_link, m_services, *this, this) {
+      m_table(m_link, services.prompts, this), m_watch(m_link, m_services, *this, this),
+      m_journal(journalPath(services.dataDir, commandLineText), 1024 * 1024, this) {
     initResources();
     buildComponents();
     TrayIcon.addFile(QStringLiteral(":/MAINICON"));
@@ -63,6 +64,7 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
     setWindowIcon(TrayIcon);
     ReadSettings();
     wireObjects();
+    updateTrayIcon();
     m_link.OpenConnection();
 }
 
@@ -86,10 +88,24 @@ void TNummernForm::wireObjects() {
             [this](const QString& text) { setCaption(Label2, text); });
     connect(&m_link, &ServerLink::tableReceived, &m_table, &NumberTable::LoadTable);
     connect(&m_link, &ServerLink::tableReceived, &m_watch, &Watch::tableArrived);
-    connect(&m_link, &ServerLink::heartbeatReceived, this, [this](const HeartbeatAnswer& a) {
-        setCaption(Label1, a.alarmOff ? QStringLiteral(" ALARM = AUS !") : QString());
-    });
     connect(&m_link, &ServerLink::heartbeatReceived, &m_watch, &Watch::heartbeatAnswered);
+    connect(&m_watch, &Watch::alarmOffChanged, this, [this](bool off) {
+        setCaption(Label1, off ? QStringLiteral(" ALARM = AUS !") : QString());
+    });
+    m_journal.follow(m_watch, m_link);
+    // Not from inside the socket's read handler, where the failing line may be written.
+    connect(
+        &m_journal, &AlarmJournal::cannotWrite, this,
+        [this](const QString& message) {
+            m_services.prompts.ask(message, QStringLiteral(" A C H T U N G "),
+                                   mb::Ok | mb::IconExclamation);
+        },
+        Qt::QueuedConnection);
+    for (auto signal : {&Watch::alarmRaised, &Watch::alarmEnded})
+        connect(&m_watch, signal, this, &TNummernForm::updateTrayIcon);
+    for (auto signal : {&Watch::serverSilent, &Watch::serverAnswering})
+        connect(&m_watch, signal, this, &TNummernForm::updateTrayIcon);
+    connect(&m_link, &ServerLink::connectedChanged, this, &TNummernForm::updateTrayIcon);
 }
 
 void TNummernForm::buildComponents() {
@@ -137,7 +153,7 @@ void TNummernForm::buildComponents() {
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(kPanelHeight);
-    // Drawn in this order, so the logo covers what it overlaps of the alarm text.
+    // The alarm-off notice is drawn over the logo, on the panel's colour: it matters more.
     Label1 = placedLabel(Panel1, 424, 8);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont alarm = font();
@@ -155,6 +171,8 @@ void TNummernForm::buildComponents() {
     Button1 = new QPushButton(QStringLiteral("Speichern"), Panel1);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(221, 2, 130, 25);
+    Label1->setAutoFillBackground(true);
+    Label1->raise();
 
     layout->addWidget(NummernText);
     layout->addWidget(NummernGrid, 1);

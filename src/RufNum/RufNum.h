@@ -4,6 +4,7 @@
 #include "platform/Services.h"
 #include "settings/Settings.h"
 #include "table/NumberTable.h"
+#include "watch/AlarmJournal.h"
 #include "watch/Watch.h"
 
 #include <QIcon>
@@ -23,6 +24,7 @@ class QTableView;
 //   OpenConnection, Send, Timer2Timer, ClientZuServer*
 //   Timer1, Timer1Timer, WatchCount, WatchBusy,         Watch        watch/Watch.h
 //   AlarmNst, BusyList, WatchMessage
+//   the alarm journal                                   AlarmJournal watch/AlarmJournal.h
 //   TableLines, RowNst, TableModified, LoadTable,       NumberTable  table/NumberTable.h
 //   FillGrid, SaveTable
 //   NummernGridGetEditMask                              table/EditMask.h
@@ -53,6 +55,8 @@ public:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void TrayIconMessage(QSystemTrayIcon::ActivationReason reason);
+    // Red while an alarm stands or the server is silent, grey while the link is down.
+    void updateTrayIcon();
 
     // Component handlers, forwarded to the objects that own them
     void NummernTextClick();
@@ -88,7 +92,10 @@ private:
     ServerLink m_link;
     NumberTable m_table;
     Watch m_watch;
+    AlarmJournal m_journal;
     QIcon TrayIcon;
+    QIcon m_alarmTrayIcon;
+    QIcon m_offlineTrayIcon;
 
     QTableView* NummernGrid = nullptr;
     QLabel* NummernText = nullptr;

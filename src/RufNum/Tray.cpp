@@ -2,8 +2,11 @@
 
 #include "link/Frames.h"
 
+#include <QImage>
 #include <QMenu>
+#include <QPixmap>
 #include <QSystemTrayIcon>
+#include <optional>
 
 // The client lives in the tray: the icon stays from construction until the program ends
 // through its menu or an unhandled error, whatever the tray option says.
@@ -18,9 +21,31 @@ QString tipFor(const QString& commandLineText) {
     return tip;
 }
 
+// The icon in another colour: every coloured pixel takes `hue`, or turns grey without one.
+// White and black stay, so the letter reads the same in every state.
+QIcon recoloured(const QIcon& icon, std::optional<int> hue) {
+    QIcon result;
+    for (const QSize& size : icon.availableSizes()) {
+        QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                const int grey = qGray(c.rgb());
+                image.setPixelColor(
+                    x, y,
+                    hue ? QColor::fromHsv(*hue, c.hsvSaturation(), c.value(), c.alpha())
+                        : QColor(grey, grey, grey, c.alpha()));
+            }
+        result.addPixmap(QPixmap::fromImage(image));
+    }
+    return result;
+}
+
 } // namespace
 
 void TNummernForm::AddTrayIcon() {
+    m_alarmTrayIcon = recoloured(TrayIcon, 0);
+    m_offlineTrayIcon = recoloured(TrayIcon, std::nullopt);
     Tray = new QSystemTrayIcon(TrayIcon, this);
     Tray->setToolTip(tipFor(m_commandLineText));
     // The desktop opens the menu at the cursor on a right click and closes it when the
@@ -28,6 +53,15 @@ void TNummernForm::AddTrayIcon() {
     Tray->setContextMenu(PopupMenu1);
     connect(Tray, &QSystemTrayIcon::activated, this, &TNummernForm::TrayIconMessage);
     Tray->show();
+}
+
+void TNummernForm::updateTrayIcon() {
+    if (!m_watch.alarmNst().isEmpty() || m_watch.isServerSilent())
+        Tray->setIcon(m_alarmTrayIcon);
+    else if (!m_link.isConnected())
+        Tray->setIcon(m_offlineTrayIcon);
+    else
+        Tray->setIcon(TrayIcon);
 }
 
 void TNummernForm::RemoveTrayIcon() {

@@ -20,7 +20,6 @@ int runClient(TorvanelApplication& app, const QString& commandLineText, const Se
                 kTitle, mb::Ok);
             return 0;
         }
-        app.setApplicationName(kTitle);
         // The window hides into the tray; only the quit command or an error ends the program.
         app.setQuitOnLastWindowClosed(false);
 

@@ -9,6 +9,7 @@
 #include "platform/ShellOpen.h"
 
 #include <QLibraryInfo>
+#include <QStandardPaths>
 #include <QTranslator>
 
 int main(int argc, char** argv) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     // The command line belongs to the instance text; Qt must not read options out of it.
     static int qtArgc = 1;
     TorvanelApplication app(qtArgc, argv);
+    app.setApplicationName(QStringLiteral("TorvanelClient"));
     // Standard buttons read "OK" and "Abbrechen", as on a German workstation.
     QTranslator german;
     if (german.load(QStringLiteral("qtbase_de"),
@@ -28,5 +30,6 @@ int main(int argc, char** argv) {
     DesktopAlarmSound sound;
     return runClient(
         app, text,
-        Services{prompts, beeper, store, shell, sound, QCoreApplication::applicationDirPath()});
+        Services{prompts, beeper, store, shell, sound, QCoreApplication::applicationDirPath(),
+                 QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)});
 }
