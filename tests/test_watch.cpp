@@ -336,14 +336,21 @@ private slots:
         QVERIFY(told.first().first().toString().contains(QDir::toNativeSeparators(path)));
     }
 
-    void timer1RunsTheTick() {
+    // The timer keeps ticking under the prompt that one of its own ticks opened.
+    void timer1RunsTheTickAlsoUnderItsOwnPrompt() {
         FakeServices fake;
         fake.watchIntervalMs = 1;
         ServerLink link(10);
         FakeWindow window;
         Watch watch(link, fake.services(), window);
+        bool beepedUnderIt = false;
+        fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
+            beepedUnderIt = QTest::qWaitFor([&] { return !fake.beeper.beeps.isEmpty(); });
+            fake.prompts.whileOpen = {};
+        };
         QTRY_VERIFY(!fake.prompts.shown.isEmpty());
         QCOMPARE(fake.prompts.shown.first().text, kSilent);
+        QVERIFY(beepedUnderIt);
     }
 };
 

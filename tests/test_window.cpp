@@ -282,6 +282,7 @@ private slots:
 
         w.peer.send(answer("\n\r\n\r"));
         QTRY_COMPARE(w.label("Label1"), QString());
+        QVERIFY(notice->isHidden());
         QCOMPARE(w.trayColour(), QStringLiteral("blue"));
         w.peer.send(tableFrame({tableLine("1")}));
         QTRY_COMPARE(w.model().rowCount(), 1);

@@ -91,6 +91,8 @@ void TNummernForm::wireObjects() {
     connect(&m_link, &ServerLink::heartbeatReceived, &m_watch, &Watch::heartbeatAnswered);
     connect(&m_watch, &Watch::alarmOffChanged, this, [this](bool off) {
         setCaption(Label1, off ? QStringLiteral(" ALARM = AUS !") : QString());
+        // Its background covers the logo; without a notice the logo shows whole.
+        Label1->setVisible(off);
     });
     m_journal.follow(m_watch, m_link);
     // Not from inside the socket's read handler, where the failing line may be written.
@@ -173,6 +175,7 @@ void TNummernForm::buildComponents() {
     Button1->setGeometry(221, 2, 130, 25);
     Label1->setAutoFillBackground(true);
     Label1->raise();
+    Label1->hide();
 
     layout->addWidget(NummernText);
     layout->addWidget(NummernGrid, 1);

@@ -28,7 +28,9 @@ Watch::Watch(ServerLink& link, const Services& services, WatchWindow& window, QO
     : QObject(parent), m_link(link), m_prompts(services.prompts), m_beeper(services.beeper),
       m_sound(services.sound), m_store(services.store), m_window(window) {
     Timer1.setInterval(services.watchIntervalMs);
-    connect(&Timer1, &QTimer::timeout, this, &Watch::Timer1Timer);
+    // Posted, not run inside the timer's own handler: Qt does not fire a timer again while its
+    // handler is still running, and a tick may sit in a modal prompt for hours.
+    connect(&Timer1, &QTimer::timeout, this, &Watch::Timer1Timer, Qt::QueuedConnection);
     Timer1.start();
 }
 
