@@ -21,8 +21,8 @@ QString tipFor(const QString& commandLineText) {
     return tip;
 }
 
-// The icon in another colour: every coloured pixel takes `hue`, or turns grey without one.
-// White and black stay, so the letter reads the same in every state.
+// The icon in another colour: every coloured pixel takes `hue`, or turns pale grey without
+// one. White stays, so the letter reads the same in every state.
 QIcon recoloured(const QIcon& icon, std::optional<int> hue) {
     QIcon result;
     for (const QSize& size : icon.availableSizes()) {
@@ -30,7 +30,8 @@ QIcon recoloured(const QIcon& icon, std::optional<int> hue) {
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x) {
                 const QColor c = image.pixelColor(x, y);
-                const int grey = qGray(c.rgb());
+                // Pale, as a switched-off thing looks; white stays white.
+                const int grey = 96 + qGray(c.rgb()) * 159 / 255;
                 image.setPixelColor(
                     x, y,
                     hue ? QColor::fromHsv(*hue, c.hsvSaturation(), c.value(), c.alpha())
