@@ -69,7 +69,7 @@ int main(int argc, char* argv[]) {
     NoShell shell;
     NoSound sound;
     NoWindow window;
-    Services services{prompts, beeper, store, shell, sound, home.path(), home.path()};
+    Services services{prompts, beeper, store, shell, sound, home.path(), {}, home.path()};
     // The clocks stay still: only the answers are measured.
     services.watchIntervalMs = kHour;
     ServerLink link(kHour);

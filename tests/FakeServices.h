@@ -98,7 +98,7 @@ struct FakeServices {
     int tableRequestIntervalMs = 10;
     Services services() {
         return Services{prompts,        beeper,          store,
-                        shell,          sound,           programDir.path(),
+                        shell,          sound,           programDir.path(), {},
                         dataDir.path(), watchIntervalMs, tableRequestIntervalMs};
     }
 };

@@ -3,6 +3,7 @@
 #include "settings/ProfileText.h"
 #include "settings/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 #include <memory>
@@ -30,7 +31,8 @@ struct Client {
     QString ini() const { return fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")); }
     void setIni(const QByteArray& text) { writeAll(ini(), text); }
     Settings& start(const QString& t = {}) {
-        settings = std::make_unique<Settings>(fake.programDir.path(), t, fake.store);
+        settings =
+            std::make_unique<Settings>(SettingsFolders{fake.programDir.path(), {}}, t, fake.store);
         settings->ReadSettings();
         return *settings;
     }
@@ -55,6 +57,55 @@ struct Client {
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
+    // Beside the program when its folder holds the file or can be written; otherwise in the
+    // user's config folder, which the first save makes from the administrator's file.
+    void whereTheFileLives() {
+        QTemporaryDir root;
+        MemoryUserStore store;
+        const QString program = root.filePath("usr/bin"); // not there, so not writable
+        const QString user = root.filePath("home/.config/TorvanelClient");
+        const QString system = root.filePath("etc/xdg/TorvanelClient");
+        const auto at = [](const QString& dir) { return dir + "/TorvanelClient.ini"; };
+        const QRect placement(0, 0, 600, 200);
+
+        const QString portable = root.filePath("portable");
+        QVERIFY(QDir().mkpath(portable));
+        QCOMPARE(Settings({portable, {user, system}}, {}, store).iniFilePath(), at(portable));
+        // A file in a folder we may not write is still the administrator's to keep there.
+        writeAll(at(portable), "");
+        QFile::setPermissions(portable, QFile::ReadOwner | QFile::ExeOwner);
+        if (!QFileInfo(portable).isWritable()) // root writes anywhere
+            QCOMPARE(Settings({portable, {user, system}}, {}, store).iniFilePath(), at(portable));
+
+        const QByteArray admin = "; vom Administrator\n[UDPLink]\nH_Port=7000\n";
+        QVERIFY(QDir().mkpath(system));
+        writeAll(at(system), admin);
+        Settings installed({program, {user, system}}, {}, store);
+        installed.ReadSettings();
+        QCOMPARE(installed.port(), 7000);
+        QCOMPARE(installed.iniFilePath(), at(system));
+        QCOMPARE(installed.WriteSettings(placement), QString());
+        QVERIFY(readAll(at(user)).startsWith(admin));
+        QCOMPARE(installed.iniFilePath(), at(user));
+        QCOMPARE(readAll(at(system)), admin);
+
+        // An administrator's file that cannot be used: the defaults, a fresh file, and why.
+        QVERIFY(QFile::remove(at(user)));
+        writeAll(at(system), QByteArray("[UDPLink]\0", 10));
+        Settings broken({program, {user, system}}, {}, store);
+        broken.ReadSettings();
+        QCOMPARE(broken.port(), 6767);
+        QVERIFY(broken.WriteSettings(placement).contains(QDir::toNativeSeparators(at(system))));
+        QVERIFY(readAll(at(user)).contains("H_Port=6767"));
+
+        // A user folder that cannot be made is told like a program folder we may not write.
+        writeAll(root.filePath("home/blocked"), "");
+        const QString nowhere = root.filePath("home/blocked/TorvanelClient");
+        Settings blocked({program, {nowhere, system}}, {}, store);
+        blocked.ReadSettings();
+        QVERIFY(blocked.WriteSettings(placement).contains(QDir::toNativeSeparators(at(nowhere))));
+    }
+
     void entryEditLeavesEveryOtherByte() {
         const QByteArray admin = "; Technik\r\n[allgemein]\r\n  insystry =  0 \r\nFarbe=blau\r\n"
                                  "\r\n; Server im Keller\r\n[UDPLink]\r\nH_Port=7000\r\n";

@@ -49,7 +49,7 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_commandLineText(commandLineText), m_services(services),
-      m_settings(services.programDir, commandLineText, services.store),
+      m_settings({services.programDir, services.configDirs}, commandLineText, services.store),
       m_link(services.tableRequestIntervalMs, services.connectTimeoutMs, this),
       m_table(m_link, services.prompts, this), m_watch(m_link, m_services, *this, this),
       m_journal(journalPath(services.dataDir, commandLineText), 1024 * 1024, this) {

@@ -31,5 +31,6 @@ int main(int argc, char** argv) {
     return runClient(
         app, text,
         Services{prompts, beeper, store, shell, sound, QCoreApplication::applicationDirPath(),
+                 QStandardPaths::standardLocations(QStandardPaths::AppConfigLocation),
                  QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Prompts;
 class Beeper;
@@ -16,8 +17,10 @@ struct Services {
     UserStore& store;
     ShellOpen& shell;
     AlarmSound& sound;
-    // Where the settings file lives: the program's own folder, never the working folder.
+    // Where the settings file lives: the program's own folder, never the working folder;
+    // for an installed client, the config folders (the user's first, then the system's).
     QString programDir;
+    QStringList configDirs;
     // Where the alarm journal goes: the user's data folder.
     QString dataDir;
     // The watch tick, the table request after connecting, and how long a connection attempt

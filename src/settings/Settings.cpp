@@ -4,6 +4,8 @@
 #include "settings/IniFile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <stdexcept>
 
 namespace {
@@ -22,15 +24,44 @@ constexpr int kDefaultPort = 6767;
 const QString kDefaultHost = QStringLiteral("127.0.0.1");
 const QString kDefaultLogo = QStringLiteral("BMP_klein.bmp");
 const QRect kDefaultPlacement(0, 0, 600, 135);
+const QString IniFileName = QStringLiteral("TorvanelClient.ini");
 
 } // namespace
 
-Settings::Settings(QString programDir, QString commandLineText, UserStore& store)
-    : m_programDir(std::move(programDir)), m_commandLineText(std::move(commandLineText)),
-      m_store(store) {}
+Settings::Settings(const SettingsFolders& folders, QString commandLineText, UserStore& store)
+    : m_commandLineText(std::move(commandLineText)), m_store(store) {
+    const QString beside = QDir(folders.program).filePath(IniFileName);
+    m_iniPath = beside;
+    if (QFileInfo::exists(beside) || QFileInfo(folders.program).isWritable() ||
+        folders.config.isEmpty())
+        return;
+    m_iniPath = QDir(folders.config.first()).filePath(IniFileName);
+    for (const QString& folder : folders.config.mid(1)) {
+        m_seedPath = QDir(folder).filePath(IniFileName);
+        if (QFileInfo::exists(m_seedPath))
+            break;
+    }
+}
 
 QString Settings::iniFilePath() const {
-    return QDir(m_programDir).filePath(IniFileName);
+    return QFileInfo::exists(m_iniPath) || m_seedPath.isEmpty() || !QFileInfo::exists(m_seedPath)
+               ? m_iniPath
+               : m_seedPath;
+}
+
+QString Settings::seedUserFile() const {
+    if (m_seedPath.isEmpty() || QFileInfo::exists(m_iniPath) || !QFileInfo::exists(m_seedPath))
+        return {};
+    // A folder that cannot be made fails the first write, which says so naming the file.
+    QDir().mkpath(QFileInfo(m_iniPath).absolutePath());
+    const IniFile seed(m_seedPath);
+    if (!seed.problem().isEmpty())
+        return QStringLiteral(
+                   "Die Einstellungsdatei \"%1\" kann nicht verwendet werden, denn sie %2. "
+                   "Es gelten die Voreinstellungen !")
+            .arg(QDir::toNativeSeparators(m_seedPath), seed.problem());
+    QFile::copy(m_seedPath, m_iniPath);
+    return {};
 }
 
 void Settings::ReadSettings() {
@@ -57,19 +88,20 @@ QRect Settings::placement() const {
 }
 
 QString Settings::WriteSettings(const QRect& placement) {
-    IniFile ini(iniFilePath());
+    QStringList problems(seedUserFile());
+    problems.removeAll(QString());
+    IniFile ini(m_iniPath);
     const QString link = QStringLiteral("UDPLink") + m_commandLineText;
-    QString problem;
     // A port of 0 (or none) means the file was never set up: write what we run with, so the
     // administrator finds every entry to edit. Failing here is worth reporting, but not worth
     // the operator's save: the rest goes on. A text that cannot name a section gets none
     // written, and none of the other first-run entries either: they belong together.
     if (const QString why = ini.unnamable(link); !why.isEmpty()) {
-        problem = QStringLiteral("Der Aufruftext \"%1\" kann keinen Abschnitt in der "
-                                 "Einstellungsdatei \"%2\" benennen, denn er %3. Es gelten "
-                                 "Server %4 und Port %5 !")
-                      .arg(m_commandLineText, QDir::toNativeSeparators(iniFilePath()), why, m_host,
-                           QString::number(m_port));
+        problems << QStringLiteral("Der Aufruftext \"%1\" kann keinen Abschnitt in der "
+                                   "Einstellungsdatei \"%2\" benennen, denn er %3. Es gelten "
+                                   "Server %4 und Port %5 !")
+                        .arg(m_commandLineText, QDir::toNativeSeparators(m_iniPath), why, m_host,
+                             QString::number(m_port));
     } else if (ini.readInt(link, kPort, 0) == 0) {
         try {
             ini.writeInt(link, kPort, m_port);
@@ -77,7 +109,7 @@ QString Settings::WriteSettings(const QRect& placement) {
             ini.writeString(kGeneralLogo, kLogo, LogoFile);
             ini.writeBool(kGeneral, kInSysTry, InSysTry);
         } catch (const std::exception& e) {
-            problem = QString::fromLocal8Bit(e.what());
+            problems << QString::fromLocal8Bit(e.what());
         }
     }
 
@@ -85,12 +117,12 @@ QString Settings::WriteSettings(const QRect& placement) {
     try {
         ini.writeBool(kGeneral, kInSysTry, InSysTry);
     } catch (const std::exception&) {
-        return problem;
+        return problems.join(QStringLiteral("\n\n"));
     }
     const QString& t = m_commandLineText;
     m_store.writeInt(kPositionKey, QStringLiteral("Left") + t, placement.x()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Top") + t, placement.y()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Height") + t, placement.height()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Width") + t, placement.width());
-    return problem;
+    return problems.join(QStringLiteral("\n\n"));
 }

@@ -2,10 +2,20 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class UserStore;
 
-// The client's settings. The administrator's live in the INI file beside the program: the
+// Where the settings file may live: beside the program when its folder holds one or can be
+// written (a portable install, Windows); otherwise, as for a client installed into a system
+// folder, in the user's config folder, which the first save creates from the first of the
+// administrator's folders that holds one.
+struct SettingsFolders {
+    QString program;
+    QStringList config; // the user's first, then the administrator's
+};
+
+// The client's settings. The administrator's live in the INI file (see SettingsFolders): the
 // tray option, the server's host and port (in the section "UDPLink" + command-line text) and
 // the logo file. What the client records itself, the window's placement, lives in the user
 // store under names that end in the command-line text. The text tells instances apart
@@ -14,9 +24,9 @@ class UserStore;
 // Every read and every save opens the file afresh; nothing is kept open in between.
 class Settings {
 public:
-    Settings(QString programDir, QString commandLineText, UserStore& store);
+    Settings(const SettingsFolders& folders, QString commandLineText, UserStore& store);
 
-    // The full path of the settings file.
+    // The full path of the settings file in use: the one the settings are read from.
     QString iniFilePath() const;
 
     // Reads the INI file's entries; an absent or unusable entry gives its default.
@@ -38,10 +48,14 @@ public:
     [[nodiscard]] QString WriteSettings(const QRect& placement);
 
 private:
-    QString m_programDir;
+    // Copies the administrator's file to the user's before the first write to it; says why
+    // the administrator's file could not be used.
+    QString seedUserFile() const;
+
+    QString m_iniPath;
+    QString m_seedPath; // empty when the file lives beside the program
     QString m_commandLineText;
     UserStore& m_store;
-    QString IniFileName = QStringLiteral("TorvanelClient.ini");
     bool InSysTry = true;
     QString m_host;
     int m_port = 0;
