@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "platform/AlarmSound.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Prompts.h"
 #include "platform/SettingsUserStore.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QMutex>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtEndian>
 #include <cstdio>
 #include <optional>
 
@@ -38,6 +41,39 @@ struct UserFolder {
 QString lockFile(const QString& text) {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') +
            InstanceGuard::nameFor(text) + QStringLiteral(".lock");
+}
+
+// The alarm sound's warnings logged meanwhile, from any thread.
+struct SoundWarnings {
+    static inline QMutex mutex;
+    static inline QStringList seen;
+    QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            QMutexLocker lock(&mutex);
+            if (type == QtWarningMsg && text.startsWith("Alarm sound"))
+                seen.append(text);
+        });
+    SoundWarnings() { seen.clear(); }
+    ~SoundWarnings() { qInstallMessageHandler(previous); }
+    QStringList all() const {
+        QMutexLocker lock(&mutex);
+        return seen;
+    }
+};
+
+bool canberraMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libcanberra");
+}
+
+int threads() {
+    return QDir(QStringLiteral("/proc/self/task"))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
+}
+
+QStringList soundCopies() {
+    return QDir::temp().entryList({QStringLiteral("TorvanelClient-alarm-*")}, QDir::Files);
 }
 
 } // namespace
@@ -204,6 +240,78 @@ private slots:
         QTEST(buttons, "buttons");
         QTEST(icon, "icon");
     }
+
+    // PCM the sound library reads, loud, a couple of seconds, starting and ending in silence
+    // (no click), and small enough to bundle.
+    void alarmSignalIsAShortLoudWave() {
+        QFile file(QStringLiteral(TORVANEL_ALARM_WAV));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray wav = file.readAll();
+        QVERIFY(wav.size() > 44 && wav.size() < 200 * 1024);
+        const auto u16 = [&](int at) { return qFromLittleEndian<quint16>(wav.constData() + at); };
+        const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(wav.constData() + at); };
+        QVERIFY(wav.startsWith("RIFF") && wav.mid(8, 8) == "WAVEfmt ");
+        QCOMPARE(u32(4), quint32(wav.size() - 8));
+        QCOMPARE(u16(20), 1); // PCM
+        QCOMPARE(u16(22), 1); // mono
+        QCOMPARE(u32(24), 22050u);
+        QCOMPARE(u16(34), 16);
+        QCOMPARE(wav.mid(36, 4), QByteArray("data"));
+        QCOMPARE(u32(40), quint32(wav.size() - 44));
+        const auto* samples = reinterpret_cast<const qint16*>(wav.constData() + 44);
+        const int count = (wav.size() - 44) / 2;
+        QVERIFY2(count >= 22050 && count <= 22050 * 5 / 2, qPrintable(QString::number(count)));
+        int peak = 0;
+        for (int i = 0; i < count; ++i)
+            peak = qMax(peak, qAbs(int(qFromLittleEndian(samples[i]))));
+        QVERIFY2(peak > 16000, qPrintable(QString::number(peak)));
+        QVERIFY(qAbs(qFromLittleEndian(samples[0])) < 100);
+        QVERIFY(qAbs(qFromLittleEndian(samples[count - 1])) < 100);
+    }
+
+    // Its thread starts and the sound library is mapped when the first alarm is due, and the
+    // library not for a sound file that cannot be read. Failures (here: no such file, no such
+    // driver) are said once in the log, however often the alarm sounds; the thread and the
+    // copy handed to the library go with the object.
+    void alarmSoundLoadsItsLibraryOnlyWhenDueAndFailsQuietly() {
+        QVERIFY(!canberraMapped());
+        const int idle = threads();
+        {
+            SoundWarnings log;
+            DesktopAlarmSound sound(QStringLiteral("/nonexistent/alarm.wav"));
+            sound.play();
+            QTRY_COMPARE(log.all().size(), 1);
+            QVERIFY2(log.all().first().contains("/nonexistent/alarm.wav"),
+                     qPrintable(log.all().first()));
+        }
+        QVERIFY(!canberraMapped());
+
+        SoundWarnings log;
+        {
+            // An ended thread leaves the task list a moment after QThread::wait().
+            QTRY_COMPARE(threads(), idle);
+            DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));
+            QCOMPARE(threads(), idle);
+            QVERIFY(!canberraMapped());
+            for (int i = 0; i < 100; ++i)
+                sound.play();
+            QCOMPARE(threads(), idle + 1);
+            QTRY_COMPARE(log.all().size(), 1);
+            QVERIFY(canberraMapped());
+            QCOMPARE(soundCopies().size(), 1);
+            QFile copy(QDir::temp().filePath(soundCopies().first())),
+                source(QStringLiteral(TORVANEL_ALARM_WAV));
+            QVERIFY(copy.open(QIODevice::ReadOnly) && source.open(QIODevice::ReadOnly));
+            QVERIFY(copy.readAll() == source.readAll());
+            for (int i = 0; i < 100; ++i)
+                sound.play();
+        }
+        QCOMPARE(log.all().size(), 1);
+        QTRY_COMPARE(threads(), idle);
+        QVERIFY(soundCopies().isEmpty());
+        // Gone while its first sound may still be starting.
+        DesktopAlarmSound(QStringLiteral(TORVANEL_ALARM_WAV)).play();
+    }
 };
 
 int main(int argc, char** argv) {
@@ -222,6 +330,8 @@ int main(int argc, char** argv) {
     QTemporaryDir runtime(QDir::tempPath() + QStringLiteral("/tp-XXXXXX"));
     QTemporaryDir temp(QDir::tempPath() + QStringLiteral("/tq-XXXXXX"));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    // An alarm sound goes nowhere, also on a desktop with speakers.
+    qputenv("CANBERRA_DRIVER", "none");
     qputenv("TMPDIR", QFile::encodeName(temp.path()));
     QApplication app(argc, argv);
     TestPlatform t;
