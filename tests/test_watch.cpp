@@ -7,6 +7,7 @@
 #include "watch/Watch.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -203,6 +204,11 @@ private slots:
             QCOMPARE(w.fake.prompts.shown.size(), 1);
             peer.send(answer("\n\r23\n\r"));
             QTRY_COMPARE(w.watch.alarmNst(), QByteArray("23"));
+            // Ticks under it beep and spend the credit, which stops at 0.
+            for (int tick = 0; tick < 9; ++tick)
+                w.watch.Timer1Timer();
+            QCOMPARE(w.fake.prompts.shown.size(), 1);
+            QCOMPARE(w.fake.beeper.beeps.size(), 9);
         };
         peer.send(answer("\n\r17\n\r"));
         QTRY_COMPARE(w.fake.prompts.shown.size(), 2);
@@ -210,10 +216,11 @@ private slots:
         QCOMPARE(w.fake.prompts.shown[1].text, QStringLiteral("Alarm von Nst. 23"));
         QCoreApplication::processEvents();
         QCOMPARE(w.fake.prompts.shown.size(), 2);
-        // A standing alarm comes back with the next tick, as it always has.
+        // The next tick finds the server silent; a standing alarm comes back with it.
         w.watch.Timer1Timer();
-        QCOMPARE(w.fake.prompts.shown.size(), 3);
-        QCOMPARE(w.fake.sound.played, 3);
+        QCOMPARE(w.fake.prompts.shown.size(), 4);
+        QCOMPARE(w.fake.prompts.shown[2].text, kSilent);
+        QCOMPARE(w.fake.sound.played, 4);
     }
 
     void silentAndAlarmInOneTickAndTheLinkKeptOpen() {
@@ -285,8 +292,10 @@ private slots:
 
     void theJournalKeepsTheAlarmsAndTheLinkInOrder() {
         Watched w;
-        const QString path = journalPath(w.fake.dataDir.path() + "/a/b", QStringLiteral("Haus/3"));
-        QVERIFY(path.endsWith(QStringLiteral("/a/b/AlarmeHaus%2F3.txt")));
+        const QString path =
+            journalPath(w.fake.dataDir.path() + "/a/b", QStringLiteral("Haus/3\t"));
+        QVERIFY(path.endsWith(QStringLiteral("/a/b/AlarmeHaus%2F3%09.txt")));
+        QVERIFY(QFileInfo(journalPath({}, QString(300, 'x'))).fileName().size() < 100);
         AlarmJournal journal(path);
         journal.follow(w.watch, w.link);
         LoopbackPeer peer;
