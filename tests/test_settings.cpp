@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -301,13 +302,42 @@ private slots:
         QCOMPARE(c.position(t), (QVariantList{1, 2, 220, 610}));
     }
 
+    // Files as Notepad and the Windows profile functions leave them come back in their own
+    // form with only our entry changed; one pair of quotes is not part of a value, and a
+    // quoted line that already says what we would write stays as it is.
+    void filesInTheirOwnFormWithQuotedValues() {
+        const QString admin =
+            QStringLiteral("; Süd\r\n[UDPLink]\r\nH_Port=\"7004\"\r\n"
+                           "H_TCPIP='10.1.1.1'\r\n[ALLGEMEIN]\r\nInSysTry=\"1\"\r\n");
+        const auto utf16 = [](const QString& text) {
+            QByteArray bytes("\xFF\xFE");
+            for (const QChar c : text)
+                bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+            return bytes;
+        };
+        const auto utf8Marked = [](const QString& text) { return "\xEF\xBB\xBF" + text.toUtf8(); };
+        using Form = std::function<QByteArray(const QString&)>;
+        for (const Form& form : {Form(utf16), Form(utf8Marked)}) {
+            Client c;
+            c.setIni(form(admin));
+            Settings& s = c.start();
+            QCOMPARE(s.port(), 7004);
+            QCOMPARE(s.host(), QStringLiteral("10.1.1.1"));
+            QVERIFY(s.inSysTry());
+            QCOMPARE(c.save(), QString());
+            QVERIFY(readAll(c.ini()) == form(admin));
+            IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", "10.2.2.2");
+            QVERIFY(readAll(c.ini()) == form(QString(admin).replace("'10.1.1.1'", "10.2.2.2")));
+        }
+    }
+
     void untrustworthyFileReadsAsAbsentAndIsNeverClobbered() {
         const QByteArray binary("[UDPLink]\nH_Port=7000\n\0\x01\xFF\xFE rest", 31);
         const QByteArray huge = "[UDPLink]\nH_Port=7000\n" + QByteArray(IniFile::kMaxSize, ';');
-        const QByteArray utf16("\xFF\xFE[\0U\0]\0\n\0", 10);
+        const QByteArray utf16("\xFE\xFF\0[\0U\0]\0\n", 10);
         const QList<std::pair<QByteArray, const char*>> files{{binary, "enthält Binärdaten"},
                                                               {huge, "ist größer als 1 MiB"},
-                                                              {utf16, "ist in UTF-16 gespeichert"}};
+                                                              {utf16, "ist in UTF-16 Big Endian"}};
         for (const auto& [text, why] : files) {
             Client c;
             c.setIni(text);

@@ -20,6 +20,17 @@ QString decode(const QByteArray& bytes) {
 }
 
 // A reader never sees blanks around a value, so writing them would change nothing.
+// The Windows profile functions drop one pair of matching quotes around a value, and
+// administrators quote values for them.
+QByteArray withoutQuotes(const QByteArray& v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+const QByteArray kUtf16LeMark("\xFF\xFE");
+
 QByteArray withoutOuterBlanks(QByteArray v) {
     while (!v.isEmpty() && (v.front() == ' ' || v.front() == '\t'))
         v.remove(0, 1);
@@ -39,12 +50,32 @@ QByteArray IniFile::encode(const QString& s) const {
 }
 
 std::optional<QByteArray> IniFile::value(const QString& section, const QString& key) const {
-    return profile::value(m_text, encode(section), encode(key));
+    const auto raw = profile::value(m_text, encode(section), encode(key));
+    return raw ? std::optional(withoutQuotes(*raw)) : std::nullopt;
+}
+
+QByteArray IniFile::fileBytes(const QByteArray& text) const {
+    switch (m_form) {
+    case Form::Utf16Le: {
+        const QString decoded = QString::fromUtf8(text);
+        QByteArray bytes = kUtf16LeMark;
+        bytes.reserve(2 + decoded.size() * 2);
+        for (const QChar c : decoded)
+            bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        return bytes;
+    }
+    case Form::Utf8Marked:
+        return kUtf8Mark + text;
+    case Form::Plain:
+        break;
+    }
+    return text;
 }
 
 void IniFile::load() {
     m_text.clear();
     m_utf8 = true;
+    m_form = Form::Plain;
     m_problem.clear();
     const QFileInfo info(m_path);
     if (!info.exists())
@@ -72,18 +103,38 @@ void IniFile::load() {
         m_problem = QStringLiteral("ist größer als 1 MiB");
         return;
     }
-    // Notepad's "Unicode" is UTF-16; say so rather than call it binary.
-    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
-        m_problem = QStringLiteral("ist in UTF-16 gespeichert (ANSI oder UTF-8 verwenden)");
+    // Notepad's "Unicode" is UTF-16 LE with a mark, as the Windows profile functions write it.
+    // We work on it as UTF-8 and give it back in its own form.
+    if (text.startsWith(kUtf16LeMark)) {
+        QStringDecoder utf16(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf16(QByteArrayView(text).sliced(2));
+        if (utf16.hasError() || text.size() % 2 != 0) {
+            m_problem = QStringLiteral("ist kein gültiges UTF-16");
+            return;
+        }
+        if (decoded.contains(QChar(0))) {
+            m_problem = QStringLiteral("enthält Binärdaten");
+            return;
+        }
+        m_text = decoded.toUtf8();
+        m_form = Form::Utf16Le;
+        return;
+    }
+    if (text.startsWith("\xFE\xFF")) {
+        m_problem = QStringLiteral("ist in UTF-16 Big Endian gespeichert (ANSI, UTF-8 oder UTF-16 "
+                                   "LE verwenden)");
         return;
     }
     if (text.contains('\0')) {
         m_problem = QStringLiteral("enthält Binärdaten");
         return;
     }
-    m_text = text;
+    // A mark would hide the first header from the reader; it goes back on when we write.
+    const bool marked = text.startsWith(kUtf8Mark);
+    m_text = marked ? text.mid(kUtf8Mark.size()) : text;
+    m_form = marked ? Form::Utf8Marked : Form::Plain;
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString decoded = utf8.decode(text); // decoded only to learn whether it is UTF-8
+    const QString decoded = utf8.decode(m_text); // decoded only to learn whether it is UTF-8
     m_utf8 = !utf8.hasError();
 }
 
@@ -144,6 +195,9 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     if (!m_problem.isEmpty())
         fail(QStringLiteral("sie ") + m_problem);
     const QByteArray bytes = withoutOuterBlanks(encode(value));
+    // Right already, perhaps in the administrator's quotes: his line stays as he wrote it.
+    if (this->value(section, key) == bytes)
+        return;
     const QByteArray next = profile::setEntry(m_text, encode(section), encode(key), bytes);
     if (next == m_text)
         return;
@@ -156,7 +210,8 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     // An administrator may allow writing the file but not its folder; then there is no room
     // for a temporary beside it, and writing in place is the only way.
     out.setDirectWriteFallback(true);
-    if (!out.open(QIODevice::WriteOnly) || out.write(next) != next.size() || !out.commit())
+    const QByteArray file = fileBytes(next);
+    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size() || !out.commit())
         fail(out.errorString());
     m_text = next;
 }

@@ -9,8 +9,11 @@
 // without regard to case, a section's blanks kept.
 //
 // A file that is there but cannot be trusted (not a plain file, unreadable, larger than any
-// settings file could be, or holding binary zeros) reads as if every entry were absent and
-// is never written: an administrator's file must not be replaced by our idea of it.
+// settings file could be, holding binary zeros, UTF-16 other than little-endian with a mark)
+// reads as if every entry were absent and is never written: an administrator's file must
+// not be replaced by our idea of it. UTF-8 (with or without a mark), the ANSI code page and
+// UTF-16 LE with a mark are read, and written back in the form they came in. One pair of
+// matching quotes around a value is not part of it, as for the Windows profile functions.
 class IniFile {
 public:
     static constexpr qint64 kMaxSize = 1024 * 1024;
@@ -47,6 +50,8 @@ private:
     [[noreturn]] void fail(const QString& why) const;
     // In the file's own encoding.
     QByteArray encode(const QString& s) const;
+    // `text` as the file holds it: in UTF-16 or with the UTF-8 mark when it came so.
+    QByteArray fileBytes(const QByteArray& text) const;
     std::optional<QByteArray> value(const QString& section, const QString& key) const;
 
     QString m_path;
@@ -55,4 +60,7 @@ private:
     // A file saved in the ANSI code page names its sections in it too ("[UDPLinkSüd]"); we
     // look names up, and write, in the file's own encoding.
     bool m_utf8 = true;
+    // How the file came: read in this form and written back in it.
+    enum class Form { Plain, Utf8Marked, Utf16Le };
+    Form m_form = Form::Plain;
 };
