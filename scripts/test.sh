@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the normal and the sanitizer configuration and runs every test in both, then gives
-# the receive-path fuzzer a short run.
+# the fuzzers (receive path, settings file) a short run each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,10 +15,13 @@ for preset in default asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
-echo "=== fuzz (short run) ==="
+echo "=== fuzz (short runs) ==="
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
-corpus=$(mktemp -d)
-cp fuzz/corpus/* "$corpus"/
-./build/fuzz/fuzz/fuzz_receive -max_total_time="${FUZZ_SECONDS:-30}" "$corpus" 2>&1 | tail -n 2
-rm -rf "$corpus"
+for target in receive ini; do
+  seeds=fuzz/corpus; [ "$target" = ini ] && seeds=fuzz/corpus-ini
+  corpus=$(mktemp -d)
+  cp "$seeds"/* "$corpus"/
+  ./build/fuzz/fuzz/fuzz_$target -max_total_time="${FUZZ_SECONDS:-30}" "$corpus" 2>&1 | tail -n 1
+  rm -rf "$corpus"
+done
