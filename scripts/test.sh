@@ -22,3 +22,4 @@ corpus=$(mktemp -d)
 cp fuzz/corpus/* "$corpus"/
 ./build/fuzz/fuzz/fuzz_receive -max_total_time="${FUZZ_SECONDS:-30}" "$corpus" 2>&1 | tail -n 2
 rm -rf "$corpus"
+bash scripts/package-check.sh
