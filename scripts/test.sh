@@ -25,3 +25,6 @@ for target in receive ini; do
   ./build/fuzz/fuzz/fuzz_$target -max_total_time="${FUZZ_SECONDS:-30}" "$corpus" 2>&1 | tail -n 1
   rm -rf "$corpus"
 done
+
+echo "=== packages ==="
+bash scripts/package-check.sh
