@@ -69,6 +69,10 @@ private slots:
         const auto at = [](const QString& dir) { return dir + "/TorvanelClient.ini"; };
         const QRect placement(0, 0, 600, 200);
 
+        // The system's program folder is not a portable install, whoever may write there.
+        if (!QFileInfo::exists(at(TORVANEL_INSTALL_BINDIR)))
+            QCOMPARE(Settings({TORVANEL_INSTALL_BINDIR, {user, system}}, {}, store).iniFilePath(),
+                     at(user));
         const QString portable = root.filePath("portable");
         QVERIFY(QDir().mkpath(portable));
         QCOMPARE(Settings({portable, {user, system}}, {}, store).iniFilePath(), at(portable));

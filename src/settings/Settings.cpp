@@ -32,7 +32,10 @@ Settings::Settings(const SettingsFolders& folders, QString commandLineText, User
     : m_commandLineText(std::move(commandLineText)), m_store(store) {
     const QString beside = QDir(folders.program).filePath(IniFileName);
     m_iniPath = beside;
-    if (QFileInfo::exists(beside) || QFileInfo(folders.program).isWritable() ||
+    const QFileInfo program(folders.program);
+    const bool installed = program.canonicalFilePath() ==
+                           QFileInfo(QStringLiteral(TORVANEL_INSTALL_BINDIR)).canonicalFilePath();
+    if (QFileInfo::exists(beside) || (program.isWritable() && !installed) ||
         folders.config.isEmpty())
         return;
     m_iniPath = QDir(folders.config.first()).filePath(IniFileName);

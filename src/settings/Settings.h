@@ -8,8 +8,9 @@ class UserStore;
 
 // Where the settings file may live: beside the program when its folder holds one or can be
 // written (a portable install, Windows); otherwise, as for a client installed into a system
-// folder, in the user's config folder, which the first save creates from the first of the
-// administrator's folders that holds one.
+// folder (the folder it was built to be installed to counts as one even for root), in the
+// user's config folder, which the first save creates from the first of the administrator's
+// folders that holds one.
 struct SettingsFolders {
     QString program;
     QStringList config; // the user's first, then the administrator's
