@@ -33,8 +33,10 @@ Settings::Settings(const SettingsFolders& folders, QString commandLineText, User
     const QString beside = QDir(folders.program).filePath(IniFileName);
     m_iniPath = beside;
     const QFileInfo program(folders.program);
-    const bool installed = program.canonicalFilePath() ==
-                           QFileInfo(QStringLiteral(TORVANEL_INSTALL_BINDIR)).canonicalFilePath();
+    const bool installed =
+        program.exists() &&
+        program.canonicalFilePath() ==
+            QFileInfo(QStringLiteral(TORVANEL_INSTALL_BINDIR)).canonicalFilePath();
     if (QFileInfo::exists(beside) || (program.isWritable() && !installed) ||
         folders.config.isEmpty())
         return;
