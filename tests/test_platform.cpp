@@ -138,6 +138,29 @@ private slots:
         QCOMPARE(commandLineText(1, argv), QString());
     }
 
+    void windowsCommandLineLosesOnlyTheProgramName_data() {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("bare") << "TorvanelClient.exe"
+                              << "";
+        QTest::newRow("blanks kept") << "TorvanelClient.exe Haus  2 "
+                                     << "Haus  2 ";
+        QTest::newRow("tab after name") << "TorvanelClient.exe\t \tHaus"
+                                        << "Haus";
+        QTest::newRow("quoted path") << "\"C:\\Program Files\\T\\TorvanelClient.exe\"  \"A B\""
+                                     << "\"A B\"";
+        QTest::newRow("quote inside name") << "C:\\\"Program Files\"\\T.exe x"
+                                           << "x";
+        QTest::newRow("unclosed quote") << "\"C:\\T.exe x"
+                                        << "";
+        QTest::newRow("quote in text") << "T.exe Haus \"Süd\""
+                                       << "Haus \"Süd\"";
+    }
+    void windowsCommandLineLosesOnlyTheProgramName() {
+        QFETCH(QString, raw);
+        QTEST(commandLineTail(raw), "text");
+    }
+
     void oneInstancePerText() {
         InstanceGuard first(QStringLiteral("A"));
         QVERIFY(first.tryAcquire());
@@ -166,6 +189,31 @@ private slots:
         }
         InstanceGuard again(QStringLiteral("B"));
         QVERIFY(again.tryAcquire());
+    }
+
+    // Two users run an instance with the same text: each listens in its own runtime folder,
+    // and each refused start reaches its own user's instance.
+    void eachUserHasInstancesOfItsOwn() {
+        const QByteArray home = qgetenv("XDG_RUNTIME_DIR");
+        auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", home); });
+        QTemporaryDir userA, userB;
+        QFile::setPermissions(userA.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(userB.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", userA.path().toLocal8Bit());
+        InstanceGuard a(QStringLiteral("Zentrale")), refusedA(QStringLiteral("Zentrale"));
+        QVERIFY(a.tryAcquire());
+        qputenv("XDG_RUNTIME_DIR", userB.path().toLocal8Bit());
+        InstanceGuard b(QStringLiteral("Zentrale"));
+        QVERIFY(b.tryAcquire());
+        QSignalSpy askedA(&a, &InstanceGuard::activationRequested);
+        QSignalSpy askedB(&b, &InstanceGuard::activationRequested);
+        QTimer::singleShot(0,
+                           [&] { QVERIFY(InstanceGuard("Zentrale").askRunningToActivate(2000)); });
+        QTRY_COMPARE(askedB.count(), 1);
+        qputenv("XDG_RUNTIME_DIR", userA.path().toLocal8Bit());
+        QTimer::singleShot(0, [&] { QVERIFY(refusedA.askRunningToActivate(2000)); });
+        QTRY_COMPARE(askedA.count(), 1);
+        QCOMPARE(askedB.count(), 1);
     }
 
     void crashedInstanceNeitherRefusesTheStartNorKeepsItsName() {

@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -14,12 +17,29 @@ QString lockFolder() {
     return dir;
 }
 
+// Where a running instance listens: per user, as the lock is. A name in the shared /tmp
+// would let the first user's instance take it from every other user's.
+QString serverName(const QString& name) {
+#ifdef Q_OS_WIN
+    // Pipe names are machine-wide; the user and the session make them ours.
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
+    return name + QLatin1Char('-') + qEnvironmentVariable("USERNAME") + QLatin1Char('-') +
+           QString::number(session);
+#else
+    return lockFolder() + QLatin1Char('/') + name + QStringLiteral(".socket");
+#endif
+}
+
 } // namespace
 
 QString InstanceGuard::nameFor(const QString& commandLineText) {
     const QByteArray id = (QStringLiteral("TorvanelClient") + commandLineText).toUtf8();
     return QStringLiteral("TorvanelClient-") +
-           QString::fromLatin1(QCryptographicHash::hash(id, QCryptographicHash::Sha256).toHex());
+           // Half a digest is plenty to tell texts apart, and keeps the socket's path within
+           // the hundred-odd bytes a local socket's name may have.
+           QString::fromLatin1(
+               QCryptographicHash::hash(id, QCryptographicHash::Sha256).toHex().left(32));
 }
 
 InstanceGuard::InstanceGuard(const QString& commandLineText, QObject* parent)
@@ -48,14 +68,14 @@ bool InstanceGuard::tryAcquire() {
     }
     m_lock = std::move(lock);
     // A socket file left behind by a crash would make listen() fail; we own the name now.
-    QLocalServer::removeServer(m_name);
-    m_server.listen(m_name);
+    QLocalServer::removeServer(serverName(m_name));
+    m_server.listen(serverName(m_name));
     return true;
 }
 
 bool InstanceGuard::askRunningToActivate(int timeoutMs) const {
     QLocalSocket socket;
-    socket.connectToServer(m_name);
+    socket.connectToServer(serverName(m_name));
     // Being reached is the whole message; the socket closes as it goes.
     return socket.waitForConnected(timeoutMs);
 }

@@ -11,8 +11,9 @@
 // content (slashes, blanks, umlauts) makes a valid, distinct name. Texts are compared
 // exactly: "a" and "A", or "A" and "A " are different instances.
 //
-// The running instance also listens on a local socket of the same name, so that a refused
-// start can ask it to come to the front.
+// The running instance also listens on a local socket of the same name beside the lock
+// (on Windows a pipe named for the user and session), so that a refused start can ask it to
+// come to the front; each user's instances hear only that user's starts.
 class InstanceGuard : public QObject {
     Q_OBJECT
 public:
