@@ -40,7 +40,7 @@ public:
 };
 class NoShell final : public ShellOpen {
 public:
-    bool open(const QString&) override { return false; }
+    void open(const QString&, std::function<void(Result)> done) override { done(Result::Failed); }
 };
 class NoSound final : public AlarmSound {
 public:

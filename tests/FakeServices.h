@@ -78,9 +78,9 @@ class FakeShellOpen final : public ShellOpen {
 public:
     QStringList opened;
     bool succeed = true;
-    bool open(const QString& path) override {
+    void open(const QString& path, std::function<void(Result)> done) override {
         opened.append(path);
-        return succeed;
+        done(succeed ? Result::Opened : Result::NoApplication);
     }
 };
 
@@ -97,8 +97,8 @@ struct FakeServices {
     int watchIntervalMs = 3600 * 1000;
     int tableRequestIntervalMs = 10;
     Services services() {
-        return Services{prompts,        beeper,          store,
-                        shell,          sound,           programDir.path(), {},
-                        dataDir.path(), watchIntervalMs, tableRequestIntervalMs};
+        return Services{
+            prompts,           beeper, store,          shell,           sound,
+            programDir.path(), {},     dataDir.path(), watchIntervalMs, tableRequestIntervalMs};
     }
 };

@@ -3,6 +3,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/Prompts.h"
 #include "platform/SettingsUserStore.h"
+#include "platform/ShellOpen.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -189,6 +190,31 @@ private slots:
         }
         InstanceGuard again(QStringLiteral("B"));
         QVERIFY(again.tryAcquire());
+    }
+
+    // xdg-open always starts, so its exit code is the desktop's answer; it is awaited
+    // without holding up the caller.
+    void desktopOpenerAnswersThroughItsExitCode() {
+        QTemporaryDir bin;
+        const QByteArray path = qgetenv("PATH");
+        auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+        DesktopShellOpen shell;
+        for (const auto& [code, expected] : {std::pair{0, ShellOpen::Result::Opened},
+                                             {3, ShellOpen::Result::NoApplication},
+                                             {4, ShellOpen::Result::Failed}}) {
+            QFile script(bin.filePath(QStringLiteral("xdg-open")));
+            QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            script.write("#!/bin/sh\n[ \"$1\" = \"/a b/T.ini\" ] || exit 9\nexit " +
+                         QByteArray::number(code) + "\n");
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            std::optional<ShellOpen::Result> result;
+            shell.open(QStringLiteral("/a b/T.ini"), [&](ShellOpen::Result r) { result = r; });
+            QVERIFY(!result);
+            QTRY_VERIFY(result);
+            QCOMPARE(*result, expected);
+        }
     }
 
     // Two users run an instance with the same text: each listens in its own runtime folder,

@@ -4,13 +4,14 @@
 #include "platform/ShellOpen.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 // The headline opens the settings file in the desktop's editor for it. The desktop only
-// says yes or no, so we look at the file first to tell the operator why it did not open.
+// says whether it could, so we look at the file first to tell the operator why it did not.
 
 namespace {
 
-QString whyNotOpened(const QString& path, ShellOpen& shell) {
+QString whyNotOpenable(const QString& path) {
     const QFileInfo file(path);
     if (!QFileInfo(file.absolutePath()).isDir())
         return QStringLiteral("Der Pfad zur Datei wurde nicht gefunden !");
@@ -20,16 +21,34 @@ QString whyNotOpened(const QString& path, ShellOpen& shell) {
         return QStringLiteral("Datei konnte nicht geöffnet werden !");
     if (!file.isReadable())
         return QStringLiteral("Dateizugriff wird vom Betriebssystem verweigert !");
-    if (!shell.open(path))
+    return {};
+}
+
+QString whyNotOpened(ShellOpen::Result result) {
+    switch (result) {
+    case ShellOpen::Result::Opened:
+        return {};
+    case ShellOpen::Result::NoApplication:
         return QStringLiteral("Der angegebene Dateityp ist auf Ihrem Computer keiner ") +
                QStringLiteral("Anwendung zugeordnet !");
-    return {};
+    case ShellOpen::Result::Failed:
+        break;
+    }
+    return QStringLiteral("Datei konnte nicht geöffnet werden !");
 }
 
 } // namespace
 
 void TNummernForm::NummernTextClick() {
-    const QString message = whyNotOpened(m_settings.iniFilePath(), m_services.shell);
-    if (!message.isEmpty())
-        m_services.prompts.ask(message, QStringLiteral("Fehler"), mb::Ok | mb::IconExclamation);
+    const auto tell = [this](const QString& message) {
+        if (!message.isEmpty())
+            m_services.prompts.ask(message, QStringLiteral("Fehler"), mb::Ok | mb::IconExclamation);
+    };
+    const QString path = m_settings.iniFilePath();
+    if (const QString why = whyNotOpenable(path); !why.isEmpty())
+        return tell(why);
+    m_services.shell.open(path, [self = QPointer(this), tell](ShellOpen::Result result) {
+        if (self)
+            tell(whyNotOpened(result));
+    });
 }
