@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QWindow>
 #include <cerrno>
 #include <functional>
 #include <stdexcept>
@@ -27,14 +28,17 @@ private slots:
         QCOMPARE(form.windowTitle(), QStringLiteral("TorvanelClient  Haus 2"));
         QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(form.size(), QSize(600, 200));
+        // Sizes and limits are the outer window's, frame included.
+        QCOMPARE(form.frameGeometry().size(), QSize(600, 200));
+        const QMargins frame = form.windowHandle()->frameMargins();
+        QVERIFY(!frame.isNull());
         auto* headline = w.child<QLabel>("NummernText");
         auto* panel = w.child<QWidget>("Panel1");
         for (const QSize& asked : {QSize(100, 50), QSize(700, 500), QSize(2000, 2000)}) {
-            form.resize(asked);
+            form.resize(asked.shrunkBy(frame));
             QCoreApplication::processEvents();
-            QCOMPARE(form.width(), qBound(600, asked.width(), 800));
-            QCOMPARE(form.height(), qBound(200, asked.height(), 800));
+            QCOMPARE(form.frameGeometry().width(), qBound(600, asked.width(), 800));
+            QCOMPARE(form.frameGeometry().height(), qBound(200, asked.height(), 800));
             QCOMPARE(panel->height(), 40);
             QCOMPARE(headline->height(), 24);
             QCOMPARE(headline->geometry().bottom() + 1, w.grid()->y());
@@ -85,6 +89,25 @@ private slots:
         const bool tray = QSystemTrayIcon::isSystemTrayAvailable();
         QCOMPARE(form.isVisible(), !tray);
         QCOMPARE(form.isMinimized(), !tray);
+    }
+
+    // Where the window was left means the outer window, as earlier installations stored it.
+    void placementIsTheOuterWindow() {
+        Window w;
+        const QVariantList stored{30, 40, 300, 700}; // left, top, height, width
+        const char* const names[] = {"Left", "Top", "Height", "Width"};
+        for (int i = 0; i < 4; ++i)
+            w.fake.store.values.insert(QStringLiteral("Position/") + names[i], stored[i]);
+        w.start();
+        w.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        QCOMPARE(w.form->frameGeometry(), QRect(30, 40, 700, 300));
+        QVERIFY(w.form->size() != QSize(700, 300));
+        w.form->move(50, 60);
+        w.form->SaveSettingsAndTable();
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(w.fake.store.values.value(QStringLiteral("Position/") + names[i]),
+                     (QVariantList{50, 60, 300, 700}[i]));
     }
 
     void quitAsksAndOnlyOkSavesRemovesTheIconAndEnds() {

@@ -15,6 +15,7 @@
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <utility>
 
 // The resources live in this static library; the linker would drop them unasked.
@@ -24,6 +25,9 @@ static void initResources() {
 
 namespace {
 
+// Size limits of the outer window, frame included, as the stored placement is.
+constexpr QSize kMinimumOuter(600, 200);
+constexpr QSize kMaximumOuter(800, 800);
 constexpr int kPanelHeight = 40;
 constexpr int kHeadlineHeight = 24;
 constexpr int kRowHeight = 17;
@@ -76,10 +80,11 @@ void TNummernForm::ReadSettings() {
     const QImage logo = loadLogoPicture(m_settings.logoFile());
     if (!logo.isNull())
         Image1->setPixmap(QPixmap::fromImage(logo));
-    // resize() keeps the window's size limits, so the fallback height 135 becomes 200.
-    const QRect placement = m_settings.placement();
-    move(placement.topLeft());
-    resize(placement.size());
+    // The stored values mean the outer window; the frame is known once the window is shown.
+    // Until then they stand for the inside, so the first show shrinks it by the frame.
+    m_outerPlacement = m_settings.placement();
+    move(m_outerPlacement.topLeft());
+    resize(m_outerPlacement.size());
 }
 
 void TNummernForm::wireObjects() {
@@ -112,8 +117,8 @@ void TNummernForm::wireObjects() {
 
 void TNummernForm::buildComponents() {
     setFont(formFont());
-    setMinimumSize(600, 200);
-    setMaximumSize(800, 800);
+    setMinimumSize(kMinimumOuter);
+    setMaximumSize(kMaximumOuter);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
@@ -206,6 +211,19 @@ void TNummernForm::setGridColor(const QColor& color) {
     NummernGrid->setPalette(p);
 }
 
+void TNummernForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_framePlaced || !windowHandle())
+        return;
+    m_framePlaced = true;
+    // resize() keeps the size limits, so the fallback height 135 becomes 200.
+    const QMargins frame = windowHandle()->frameMargins();
+    setMinimumSize(kMinimumOuter.shrunkBy(frame));
+    setMaximumSize(kMaximumOuter.shrunkBy(frame));
+    resize(m_outerPlacement.size().shrunkBy(frame));
+    move(m_outerPlacement.topLeft());
+}
+
 void TNummernForm::closeEvent(QCloseEvent* event) {
     // The window is never destroyed by closing it; it goes to the tray.
     event->ignore();
@@ -286,7 +304,7 @@ void TNummernForm::AppException(const QString& message) {
 
 bool TNummernForm::SaveSettingsAndTable() {
     const bool outermost = !m_table.saveRunning();
-    const QString settingsProblem = m_settings.WriteSettings(QRect(x(), y(), width(), height()));
+    const QString settingsProblem = m_settings.WriteSettings(frameGeometry());
     // The administrator must hear that the settings file refuses our entries; the operator
     // saves often and must not hear it each time, and his table goes to the server regardless.
     // Marked before the box opens, so that a save from within the box stays quiet too.

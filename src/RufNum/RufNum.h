@@ -70,6 +70,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void alertBegin() override;
@@ -115,4 +116,7 @@ private:
     EndAfterSave m_endAfterSave = EndAfterSave::No;
     // The settings file's refusal is told once a run, not at every save.
     bool m_settingsProblemShown = false;
+    // Where the window was left, frame included; placed so at its first show.
+    QRect m_outerPlacement;
+    bool m_framePlaced = false;
 };
