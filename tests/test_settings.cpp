@@ -82,6 +82,13 @@ private slots:
         if (!QFileInfo(portable).isWritable()) // root writes anywhere
             QCOMPARE(Settings({portable, {user, system}}, {}, store).iniFilePath(), at(portable));
 
+        // Nothing from the administrator: the first save makes the folder and the file.
+        Settings alone({program, {user, system}}, {}, store);
+        alone.ReadSettings();
+        QCOMPARE(alone.WriteSettings(placement), QString());
+        QVERIFY(readAll(at(user)).contains("H_Port=6767"));
+        QVERIFY(QFile::remove(at(user)));
+
         const QByteArray admin = "; vom Administrator\n[UDPLink]\nH_Port=7000\n";
         QVERIFY(QDir().mkpath(system));
         writeAll(at(system), admin);

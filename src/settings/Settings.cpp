@@ -41,6 +41,7 @@ Settings::Settings(const SettingsFolders& folders, QString commandLineText, User
         folders.config.isEmpty())
         return;
     m_iniPath = QDir(folders.config.first()).filePath(IniFileName);
+    m_inUserFolder = true;
     for (const QString& folder : folders.config.mid(1)) {
         m_seedPath = QDir(folder).filePath(IniFileName);
         if (QFileInfo::exists(m_seedPath))
@@ -55,10 +56,13 @@ QString Settings::iniFilePath() const {
 }
 
 QString Settings::seedUserFile() const {
-    if (m_seedPath.isEmpty() || QFileInfo::exists(m_iniPath) || !QFileInfo::exists(m_seedPath))
+    if (!m_inUserFolder || QFileInfo::exists(m_iniPath))
         return {};
-    // A folder that cannot be made fails the first write, which says so naming the file.
+    // The user's config folder may not be there yet. One that cannot be made fails the
+    // first write, which says so naming the file.
     QDir().mkpath(QFileInfo(m_iniPath).absolutePath());
+    if (m_seedPath.isEmpty() || !QFileInfo::exists(m_seedPath))
+        return {};
     const IniFile seed(m_seedPath);
     if (!seed.problem().isEmpty())
         return QStringLiteral(

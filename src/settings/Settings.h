@@ -49,12 +49,13 @@ public:
     [[nodiscard]] QString WriteSettings(const QRect& placement);
 
 private:
-    // Copies the administrator's file to the user's before the first write to it; says why
-    // the administrator's file could not be used.
+    // Makes the user's folder and copies the administrator's file into it before the first
+    // write there; says why the administrator's file could not be used.
     QString seedUserFile() const;
 
     QString m_iniPath;
-    QString m_seedPath; // empty when the file lives beside the program
+    QString m_seedPath; // the administrator's, empty when there is none to look for
+    bool m_inUserFolder = false;
     QString m_commandLineText;
     UserStore& m_store;
     bool InSysTry = true;
