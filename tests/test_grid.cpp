@@ -1,11 +1,11 @@
-// The grid as the operator uses it: keys, editors and their masks, sorting by the headers,
-// and "Speichern" with what was typed.
+// The grid as the operator uses it: keys, editors and their masks, and the saves from the
+// window with what was typed.
 #include "WindowFixture.h"
 #include "app/TorvanelApplication.h"
 #include "table/EditMask.h"
 
-#include <QHeaderView>
 #include <QPushButton>
+#include <QSignalSpy>
 
 using namespace fixtures;
 using namespace window_test;
@@ -17,15 +17,14 @@ private slots:
         Window w;
         w.start();
         w.showActive();
-        QVERIFY(w.load({tableLine("1", "2", "3", "12.50", "r"), tableLine("4")}));
+        QVERIFY(w.load({tableLine("1", "2", "3", "12.50", "r"),
+                        tableLine("4", "", "", "", "[___ vom Server")}));
         QTableView* grid = w.grid();
         grid->setCurrentIndex(w.at(0, table::Number));
         const std::pair<Qt::Key, QModelIndex> steps[] = {
             {Qt::Key_Tab, w.at(0, table::Alarm)},      {Qt::Key_Tab, w.at(0, table::Emergency)},
             {Qt::Key_Tab, w.at(0, table::Remark)},     {Qt::Key_Tab, w.at(1, table::Number)},
-            {Qt::Key_Backtab, w.at(0, table::Remark)}, {Qt::Key_Left, w.at(0, table::Emergency)},
-            {Qt::Key_Right, w.at(0, table::Remark)},   {Qt::Key_Down, w.at(1, table::Remark)},
-            {Qt::Key_Home, w.at(1, table::Number)},    {Qt::Key_End, w.at(1, table::Remark)}};
+            {Qt::Key_Backtab, w.at(0, table::Remark)}, {Qt::Key_Left, w.at(0, table::Emergency)}};
         for (const auto& [key, expected] : steps) {
             QTest::keyClick(grid, key);
             QCOMPARE(grid->currentIndex(), expected);
@@ -33,7 +32,7 @@ private slots:
         const QPoint charges = grid->visualRect(w.at(0, table::Charges)).center();
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, charges);
         QVERIFY(!grid->indexWidget(w.at(0, table::Charges)));
-        QCOMPARE(grid->currentIndex(), w.at(1, table::Remark));
+        QCOMPARE(grid->currentIndex(), w.at(0, table::Emergency));
 
         // The charges are drawn as dark as any other text, not greyed out.
         const QImage image = grid->viewport()->grab().toImage();
@@ -56,56 +55,40 @@ private slots:
         QVERIFY(w.typeInto(0, table::Remark, "a\u2603€")); // no snowman in Windows-1252
         QCOMPARE(w.model().rows()[0],
                  (table::Cells{"!Zi. 12-b Empfang, ", "12 3", pad("3", 20), "12.50 ", "a\x80"}));
-
-        // A line break would tear the save frame apart; letters the server put into an alarm
-        // number may be removed, but none added, and a removed one leaves no room for another.
-        int pos = 0;
-        QString broken = "a\nb", fewer = "912a", more = "12abc", swapped = "912b";
-        table::EditMaskValidator remark(*table::NummernGridGetEditMask(table::Remark), "");
-        table::EditMaskValidator alarm(*table::NummernGridGetEditMask(table::Alarm), "12ab");
-        QCOMPARE(remark.validate(broken, pos), QValidator::Invalid);
-        QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
-        QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
-        QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
-        // Moving what the server sent around adds nothing.
-        QString moved = "b1a";
-        table::EditMaskValidator order(*table::NummernGridGetEditMask(table::Alarm), "a1b");
-        QCOMPARE(order.validate(moved, pos), QValidator::Acceptable);
-        // Nor may a frame marker be made: the server's may stay, but not be doubled or swapped.
-        QString marker = "a{_ENDE__}b", otherMarker = "{_ENDE__}", kept = "x[___",
-                doubled = "[___[___";
-        table::EditMaskValidator sent(*table::NummernGridGetEditMask(table::Remark), "[___");
-        QCOMPARE(remark.validate(marker, pos), QValidator::Invalid);
-        QCOMPARE(sent.validate(otherMarker, pos), QValidator::Invalid);
-        QCOMPARE(sent.validate(kept, pos), QValidator::Acceptable);
-        QCOMPARE(sent.validate(doubled, pos), QValidator::Invalid);
-    }
-
-    // A frame marker in a cell would cut the save frame apart: the key that would complete one
-    // is refused, and so is a paste that holds one. The server's own may stay.
-    void noCellTakesAFrameMarkerTypedOrPasted() {
-        Window w;
-        w.start();
-        w.showActive();
-        QVERIFY(w.load({tableLine("4711", "", "", "", "[___ vom Server")}));
-        QVERIFY(w.typeInto(0, table::Number, "a{_ENDE__}b[___c"));
-        w.grid()->setCurrentIndex(w.at(0, table::Remark));
-        w.grid()->edit(w.at(0, table::Remark));
-        auto* editor = qobject_cast<QLineEdit*>(w.grid()->indexWidget(w.at(0, table::Remark)));
+        // A frame marker would cut the save frame apart: the key that completes one is refused,
+        // and so is a paste that holds one. The server's own may stay.
+        QVERIFY(w.typeInto(1, table::Number, "a{_ENDE__}b[___c"));
+        grid->setCurrentIndex(w.at(1, table::Remark));
+        grid->edit(w.at(1, table::Remark));
+        editor = qobject_cast<QLineEdit*>(grid->indexWidget(w.at(1, table::Remark)));
         QVERIFY(editor);
         editor->end(false);
         for (const char* paste : {"!", " {_ENDE__}", "[___"})
             editor->insert(QString::fromLatin1(paste));
         QTest::keyClick(editor, Qt::Key_Tab);
-        QCOMPARE(w.model().rows()[0][table::Number], QByteArray("a{_ENDE__b[__c"));
-        QCOMPARE(w.model().rows()[0][table::Remark], QByteArray("[___ vom Server!"));
+        QCOMPARE(w.model().rows()[1][table::Number], QByteArray("a{_ENDE__b[__c"));
+        QCOMPARE(w.model().rows()[1][table::Remark], QByteArray("[___ vom Server!"));
+
+        // A line break would tear the save frame apart; letters the server put into an alarm
+        // number may be removed or moved, but none added, and a removed one leaves no room.
+        int pos = 0;
+        QString broken = "a\nb", fewer = "912a", more = "12abc", swapped = "912b", moved = "b1a";
+        table::EditMaskValidator remark(*table::NummernGridGetEditMask(table::Remark), "");
+        table::EditMaskValidator alarm(*table::NummernGridGetEditMask(table::Alarm), "12ab");
+        table::EditMaskValidator order(*table::NummernGridGetEditMask(table::Alarm), "a1b");
+        QCOMPARE(remark.validate(broken, pos), QValidator::Invalid);
+        QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
+        QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
+        QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
+        QCOMPARE(order.validate(moved, pos), QValidator::Acceptable);
     }
 
-    // "Speichern" and the close box send what the operator typed, the text still in an open
-    // editor included. The window goes to the tray only when the save was not refused, and
-    // for "Speichern" only when the tray option says so.
+    // "Speichern", the close box and the quit send what the operator typed, the text still in
+    // an open editor included. A refused save keeps the window up (a quit from the tray brings
+    // it forward) and the program running; else the close box always goes to the tray, and
+    // "Speichern" when the tray option says so.
     void savingFromTheWindow_data() {
-        QTest::addColumn<bool>("close");
+        QTest::addColumn<int>("action");
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("number");
         QTest::addColumn<bool>("linkDown");
@@ -115,21 +98,18 @@ private slots:
         const QString twin = QStringLiteral("Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! ");
         const QString noLink = QStringLiteral(
             "Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht gespeichert.");
-        QTest::newRow("Speichern")
-            << false << QByteArray() << "4712" << false << true << kSaveQuestion;
+        QTest::newRow("Speichern") << 0 << QByteArray() << "4712" << false << true << kSaveQuestion;
         QTest::newRow("Speichern, tray option off")
-            << false << off << "4712" << false << false << kSaveQuestion;
-        QTest::newRow("Speichern, twin") << false << QByteArray() << "20" << false << false << twin;
-        QTest::newRow("Speichern, no link")
-            << false << QByteArray() << "4712" << true << false << noLink;
+            << 0 << off << "4712" << false << false << kSaveQuestion;
+        QTest::newRow("Speichern, twin") << 0 << QByteArray() << "20" << false << false << twin;
         QTest::newRow("close, tray option off")
-            << true << off << "4712" << false << true << kSaveQuestion;
-        QTest::newRow("close, twin") << true << QByteArray() << "20" << false << false << twin;
-        QTest::newRow("close, no link")
-            << true << QByteArray() << "4712" << true << false << noLink;
+            << 1 << off << "4712" << false << true << kSaveQuestion;
+        QTest::newRow("close, twin") << 1 << QByteArray() << "20" << false << false << twin;
+        QTest::newRow("close, no link") << 1 << QByteArray() << "4712" << true << false << noLink;
+        QTest::newRow("quit, twin") << 2 << QByteArray() << "20" << false << false << twin;
     }
     void savingFromTheWindow() {
-        QFETCH(bool, close);
+        QFETCH(int, action);
         QFETCH(QByteArray, settings);
         QFETCH(QString, number);
         QFETCH(bool, linkDown);
@@ -145,9 +125,16 @@ private slots:
             w.peer.socket->disconnectFromHost();
             QTRY_COMPARE(w.label("Label2"), QStringLiteral(" kein Server! 127.0.0.1"));
         }
-        close ? (void)w.form->close() : w.child<QPushButton>("Button1")->click();
+        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
+        if (action == 2) {
+            w.form->hide();
+            w.form->B1Click();
+        } else {
+            action == 1 ? (void)w.form->close() : w.child<QPushButton>("Button1")->click();
+        }
         QCOMPARE(w.inTray(), toTray);
-        QCOMPARE(w.fake.prompts.shown.value(0).text, box);
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(w.fake.prompts.shown.value(action == 2 ? 1 : 0).text, box);
         if (linkDown)
             QCOMPARE(table::trimmed(w.model().cell(0, table::Remark)), QByteArray("neu"));
         else
