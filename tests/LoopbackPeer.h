@@ -6,8 +6,8 @@
 #include <QTcpSocket>
 #include <QTest>
 
-// The server side of the client's link, on 127.0.0.1: takes the latest connection, keeps
-// what the client sends (raw and as frames) and can answer.
+// The server side of the client's link, on 127.0.0.1: takes the latest connection, keeps the
+// frames the client sends and can answer.
 struct LoopbackPeer {
     LoopbackPeer() {
         server.listen(QHostAddress::LocalHost);
@@ -16,11 +16,8 @@ struct LoopbackPeer {
                 ++connections;
                 socket = next;
                 reader.clear();
-                QObject::connect(next, &QTcpSocket::readyRead, [this, next] {
-                    const QByteArray bytes = next->readAll();
-                    received += bytes;
-                    frames += reader.feed(bytes);
-                });
+                QObject::connect(next, &QTcpSocket::readyRead,
+                                 [this, next] { frames += reader.feed(next->readAll()); });
             }
         });
     }
@@ -46,6 +43,5 @@ struct LoopbackPeer {
     QTcpSocket* socket = nullptr;
     int connections = 0;
     FrameReader reader;
-    QByteArray received;
     QList<QByteArray> frames;
 };

@@ -1,7 +1,5 @@
 #pragma once
 
-// The client's window against a peer of the test on 127.0.0.1, with its settings file in a
-// temporary program folder.
 #include "FakeServices.h"
 #include "LoopbackPeer.h"
 #include "RufNum/RufNum.h"
@@ -87,8 +85,7 @@ struct Window {
                           : QStringLiteral("grey");
     }
 
-    // Types over the cell as the operator does. Key events carry only their text, as QTest
-    // cannot spell characters beyond ASCII as keys.
+    // Types over the cell; key events carry only their text, QTest has no keys beyond ASCII.
     bool typeInto(int row, table::Field field, const QString& text, bool thenTab = true) {
         grid()->setCurrentIndex(at(row, field));
         grid()->edit(at(row, field));
