@@ -17,10 +17,8 @@ private slots:
         sim.start(TORVANEL_SIM, {"--port", "0", "--table", m_table});
         const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
         QString log;
-        QVERIFY(QTest::qWaitFor([&] {
-            log += sim.readAllStandardError();
-            return listening.match(log).hasMatch();
-        }));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return listening.match(log += sim.readAllStandardError()).hasMatch(); }));
         SimTestClient c(quint16(listening.match(log).captured(1).toUInt()));
         sim.write("busy 12,17\n");
         QTRY_COMPARE(c.ask(frames::heartbeat()), "[___TEST]\n\rBUSY,12,17,{_ENDE__}");
@@ -33,11 +31,11 @@ private slots:
     void refusesATakenPortAndABadOption() {
         QTcpServer occupant;
         QVERIFY(occupant.listen(QHostAddress::LocalHost));
-        const std::pair<QStringList, int> cases[] = {
-            {{"--port", QString::number(occupant.serverPort())}, 1}, {{"--port", "x"}, 2}};
-        for (const auto& [args, code] : cases) {
+        const std::pair<QString, int> cases[] = {{QString::number(occupant.serverPort()), 1},
+                                                 {"x", 2}};
+        for (const auto& [port, code] : cases) {
             QProcess sim;
-            sim.start(TORVANEL_SIM, args + QStringList{"--table", m_table});
+            sim.start(TORVANEL_SIM, {"--port", port, "--table", m_table});
             QVERIFY(sim.waitForFinished(5000));
             QCOMPARE(sim.exitCode(), code);
         }
