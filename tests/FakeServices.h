@@ -26,6 +26,12 @@ public:
     QList<int> answers; // taken from the front; mb::IdOk when exhausted
     std::function<void(const Box&)> whileOpen;
 
+    QStringList texts() const {
+        QStringList t;
+        for (const Box& box : shown)
+            t << box.text;
+        return t;
+    }
     int ask(const QString& text, const QString& caption, unsigned flags) override {
         shown.append({text, caption, flags});
         if (whileOpen)

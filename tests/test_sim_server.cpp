@@ -5,6 +5,9 @@
 #include "sim/TableStore.h"
 #include "table/TableLines.h"
 
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 namespace {
@@ -42,6 +45,7 @@ class TestSimServer : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_path = m_dir.filePath("table.txt");
+    QString m_program = m_dir.filePath("program.txt");
     std::unique_ptr<RunningSim> m_sim;
 
     std::unique_ptr<SimTestClient> client() {
@@ -168,6 +172,36 @@ private slots:
         for (const QString& name : others)
             QVERIFY2(QFile::exists(m_dir.filePath(name)), qPrintable(name));
         QCOMPARE(m_sim->store.rows(), before);
+    }
+
+    // The torvanel-sim program itself: its standard input and its exit codes.
+    void obeysCommandsTypedOnStandardInput() {
+        QProcess sim;
+        sim.start(TORVANEL_SIM, {"--port", "0", "--table", m_program});
+        const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
+        QString log;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return listening.match(log += sim.readAllStandardError()).hasMatch(); }));
+        SimTestClient c(quint16(listening.match(log).captured(1).toUInt()));
+        sim.write("busy 12,17\n");
+        QTRY_COMPARE(c.ask(frames::heartbeat()), "[___TEST]\n\rBUSY,12,17,{_ENDE__}");
+        sim.write("quit\n");
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+    }
+
+    void refusesATakenPortAndABadOption() {
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost));
+        const std::pair<QString, int> cases[] = {{QString::number(occupant.serverPort()), 1},
+                                                 {"x", 2}};
+        for (const auto& [port, code] : cases) {
+            QProcess sim;
+            sim.start(TORVANEL_SIM, {"--port", port, "--table", m_program});
+            QVERIFY(sim.waitForFinished(5000));
+            QCOMPARE(sim.exitCode(), code);
+        }
     }
 };
 
