@@ -13,8 +13,7 @@
 #include <QVariant>
 #include <functional>
 
-// Records every box and answers from a script; `whileOpen` runs while the box is open, which
-// is how a tick, a frame or a click during a prompt is reproduced.
+// Records every box and answers from a script; `whileOpen` acts while the box is open.
 class ScriptedPrompts final : public Prompts {
 public:
     struct Box {
@@ -82,8 +81,7 @@ public:
     }
 };
 
-// The settings file goes to a fresh folder that stands for the program's; the watch's clock
-// stands still, the test drives the ticks.
+// Fresh program and data folders; the watch's clock stands still, the test drives the ticks.
 struct FakeServices {
     ScriptedPrompts prompts;
     FakeBeeper beeper;

@@ -6,8 +6,7 @@
 #include <QTcpSocket>
 #include <QTest>
 
-// The server side of the client's link, on 127.0.0.1: takes the latest connection, keeps the
-// frames the client sends and can answer.
+// The server side of the link on 127.0.0.1: the latest connection and the frames it sent.
 struct LoopbackPeer {
     LoopbackPeer() {
         server.listen(QHostAddress::LocalHost);
@@ -29,8 +28,7 @@ struct LoopbackPeer {
         socket->write(bytes);
         socket->flush();
     }
-    // Waits until the client has sent `marker` and returns the frames before it. The client is
-    // made to send the marker last, so "nothing else was sent" needs no time-out.
+    // The frames before `marker`, sent last, so that "nothing else was sent" needs no time-out.
     QList<QByteArray> framesBefore(const QByteArray& marker) {
         if (!QTest::qWaitFor([&] { return frames.contains(marker); }))
             return {"no marker received"};

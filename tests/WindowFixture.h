@@ -54,8 +54,7 @@ struct Window {
         peer.frames.clear();
         return true;
     }
-    // Frames sent since the last call: a click on the tray icon asks for the table, and that
-    // request marks the end.
+    // Frames sent since the last call; the table request of a click on the tray icon ends them.
     QList<QByteArray> sent() {
         form->TrayIconMessage(QSystemTrayIcon::Trigger);
         return peer.framesBefore(frames::tableRequest());

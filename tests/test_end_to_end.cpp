@@ -13,8 +13,7 @@
 class TestEndToEnd : public QObject {
     Q_OBJECT
 private slots:
-    // The client against the simulator, both in this process, the watch driven tick by tick:
-    // the table is served, a silent server is prompted about, the heartbeat resumes.
+    // The client against the simulator in this process, the watch driven tick by tick.
     void silentServerPromptsAndHeartbeatResumes() {
         QTemporaryDir dir;
         TableStore store(dir.filePath("table.txt"));

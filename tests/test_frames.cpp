@@ -13,8 +13,7 @@ private slots:
         QCOMPARE(frames::clearCharges("4711"), QByteArray("[___GLOE]\n\r4711\n\r{_ENDE__}"));
     }
 
-    // Every way of cutting two frames into three reads, "[___" after "[" or "[_" included,
-    // and byte by byte; text between them (ending in a "[" that starts nothing) is passed over.
+    // Every cut into three reads, and byte by byte; stray text between frames is passed over.
     void framesAreHandedOnWholeHoweverTheReadsAreCut() {
         const QByteArray a = frames::compose("[___TEST]", "BUSY,12,");
         const QByteArray b = frames::compose("[___test]", frames::line("17"));
@@ -39,8 +38,7 @@ private slots:
         }
     }
 
-    // A read that starts a frame drops a torn one; a continuation holding "[___" does not, and
-    // a frame too large to hold is dropped until the next start.
+    // A read that starts a frame drops a torn one, a mid-frame "[___" does not; so does size.
     void tornAndOversizedFramesGiveWayToTheNext() {
         FrameReader r;
         QVERIFY(r.feed("[___D_IN]\n\r0815 half a table").isEmpty());

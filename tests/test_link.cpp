@@ -46,8 +46,7 @@ quint16 closedPort() {
     return probe.serverPort();
 }
 
-// An attempt here hangs as against a host that drops packets: Linux drops the SYN for a
-// listener whose queue (backlog 0) already holds a connection.
+// Hangs an attempt as a host that drops packets: the SYN to a full backlog-0 queue is dropped.
 struct HangingPort {
     int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     int queued = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -130,8 +129,7 @@ private slots:
         QCOMPARE(peer.connections, 2);
     }
 
-    // An attempt is given up after the limit; the next open is an attempt of its own, one
-    // that succeeds outlives the limit, and a refused one is reported once.
+    // Given up after the limit; a connected link outlives it, a refused attempt is told once.
     void anAttemptIsGivenUpAfterTheLimitAndOnlyThen() {
         constexpr int limit = 200;
         HangingPort hanging;
@@ -174,8 +172,7 @@ private slots:
                         : QStringLiteral("Server h FEHLER! Port %1 ungültig").arg(port));
     }
 
-    // Every frame is handed on once, whole, by kind and in arrival order however the reads
-    // cut it; nothing of one connection reaches the next.
+    // Frames go on whole, by kind, in order; nothing of one connection reaches the next.
     void everyFrameIsHandedOnByKindInArrivalOrder() {
         LoopbackPeer peer;
         Link l(peer.port());
@@ -212,8 +209,7 @@ private slots:
         QCOMPARE(l.tables.size(), 1);
     }
 
-    // Frames go out only over a live link. Torn down, the link tells nobody, its listeners may
-    // be gone too; what it sent last is on its way, as a quit needs.
+    // Torn down, the link tells nobody, but what it sent last is on its way, as a quit needs.
     void framesGoOutOnlyOverALiveLinkAndALinkGoesQuietly() {
         LoopbackPeer peer;
         auto link = std::make_unique<ServerLink>(3600 * 1000); // asks for no table itself

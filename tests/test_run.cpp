@@ -1,5 +1,4 @@
-// A whole run of the client as the program starts it: the instance guard, the window, the
-// event loop and every way out, and the logo that can keep the window from being built.
+// A whole run of the client as main() starts it, and the logo that can keep its window out.
 #include "FakeServices.h"
 #include "RufNum/Logo.h"
 #include "RufNum/RufNum.h"
@@ -39,8 +38,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-// A bitmap written field by field: file header, the old 12-byte or the common 40-byte info
-// header, colour masks or palette, pixels. Uncompressed pixels leave their size out.
+// File header, old 12-byte or 40-byte info header, masks or palette, pixels (size left out).
 QByteArray bitmap(int width, int height, int bits, quint32 compression = 0, bool old = false,
                   const QByteArray& runs = {}) {
     const int colours = bits <= 8 ? 1 << bits : 0;
@@ -84,9 +82,7 @@ private slots:
         QVERIFY(!runningWindow());
     }
 
-    // The window comes up, a refused second start brings it forward unless it is in the
-    // tray, and an error no handler catches ends the run after its message; one raised while
-    // that is shown is part of the same end.
+    // A second start brings the window forward unless in the tray; an error ends it, told once.
     void runsUntilAnUnhandledErrorEndsIt_data() {
         QTest::addColumn<bool>("known");
         QTest::addColumn<QString>("message");
@@ -130,8 +126,7 @@ private slots:
         QVERIFY(!runningWindow());
     }
 
-    // A bitmap is whole when its pixels reach as far as its header says; one byte short and
-    // it is refused, whatever its form.
+    // A bitmap one byte shorter than its header says is refused, whatever its form.
     void aLogoBitmapOneByteShortIsRefused_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::newRow("24 bits") << bitmap(4, 2, 24); // rows of 12 bytes, no padding

@@ -83,8 +83,7 @@ private slots:
             {"busy 12,17", "[___TEST]\n\rBUSY,12,17,{_ENDE__}"},
             {"busy 1{2", "[___TEST]\n\rBUSY,12,17,{_ENDE__}"}, // refused: "{" would end the frame
             {"busy none", "[___TEST]\n\rBUSY,{_ENDE__}"},
-            // An alarm goes out instead of the busy list, which would withdraw it; without a
-            // list only an empty line withdraws the alarm a client still shows.
+            // An alarm replaces the busy list; without one an empty line withdraws the alarm.
             {"alarm 23", "[___TEST]\n\r23\n\r{_ENDE__}"},
             {"alarm-off on", "[___test]\n\r23\n\r{_ENDE__}"},
             {"alarm-off off", "[___TEST]\n\r23\n\r{_ENDE__}"},

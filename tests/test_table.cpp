@@ -17,8 +17,7 @@ const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
 const QString kNoLink =
     QStringLiteral("Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht gespeichert.");
 
-// The table over a live link to a peer of the test; the link asks for no tables by itself,
-// so only what the test causes goes over the wire.
+// The table over a live link that asks for no tables by itself.
 struct Table {
     FakeServices fake;
     LoopbackPeer peer;
@@ -59,8 +58,7 @@ struct Table {
 class TestTable : public QObject {
     Q_OBJECT
 private slots:
-    // At most 120 lines, each as sent, an empty one as two blanks; cells hold the fields as
-    // cut, short lines giving short fields; the number is remembered trimmed.
+    // Lines as sent, an empty one as two blanks; cells as cut; the number remembered trimmed.
     void loadKeepsAtMost120LinesAsSent() {
         Table t;
         const NummernModel& model = t.table.model();
@@ -95,8 +93,7 @@ private slots:
         QCOMPARE(t.table.model().rowCount(), 0);
     }
 
-    // Keys compare byte by byte with only a-z folded, an empty key last; the refill shows the
-    // lines as received, the edits gone. Other columns do not sort.
+    // Bytewise with only a-z folded, empty keys last; the refill drops the edits.
     void sortingByNumberOrRemarkRefillsFromTheLines() {
         Table t;
         t.load({tableLine("20", "1", "", "", "_"), tableLine("", "2", "", "", "\xE4"),
@@ -116,8 +113,7 @@ private slots:
         QCOMPARE(t.numbers(), (QList<QByteArray>{"100", "abc", "20", "7", ""}));
     }
 
-    // Only an edited table is sent, every row as it stands; a changed number that still
-    // carries charges asks whether to clear them, until the operator has said yes.
+    // A changed number with charges asks to clear them until the operator says yes.
     void savesSendEveryRowAndAskToClearTheChargesOfChangedNumbers() {
         Table t;
         QVERIFY(t.attach());
@@ -154,8 +150,7 @@ private slots:
         QCOMPARE(t.sent(), (QList<QByteArray>{gloe("5000"), saved}));
     }
 
-    // Numbers are matched as the server matches them: trimmed, without a leading "!", up to
-    // the first blank. Rows without a number are never twins.
+    // Matched as the server does: trimmed, no leading "!", to the first blank; empty never twins.
     void aSaveIsRefusedWhileANumberOccursTwice_data() {
         QTest::addColumn<QString>("number");
         QTest::addColumn<bool>("twin");
@@ -204,15 +199,13 @@ private slots:
         QCOMPARE(t.asked(), (QStringList{kSaveQuestion, "Nst. 4711 (4712)  Gebühren löschen ? "}));
         QCOMPARE(t.sent(), (QList<QByteArray>{
                                gloe("4711"), sdat({record("4712", "", "", "alt"), record("20")})}));
-        // The server has our rows now, so the tables it sent before are dropped; the edit made
-        // during the questions is still to be decided about.
+        // Tables sent before our rows are dropped; the edit made meanwhile is still undecided.
         QCOMPARE(t.table.lines(), lines);
         QCOMPARE(t.cell(1, table::Remark), QByteArray("sp\xE4ter"));
         QVERIFY(t.table.hasUndecidedEdits());
     }
 
-    // A save that cannot go out, from the start or after a clearing, says so and keeps the
-    // edits; a table that comes meanwhile waits for them, and the next save sends them.
+    // Refused before or after a clearing, the edits stay, a table waits, the next save sends.
     void aSaveWithoutTheLinkIsRefusedAndTheEditsStay() {
         Table t;
         const QList<QByteArray> lines{tableLine("4711", "", "", "1.00", "alt"),

@@ -138,8 +138,7 @@ private slots:
         QCOMPARE(creditAfterAnswer(max), max);
     }
 
-    // Under the silent-server prompt, left open, ticks still repair the link and send the
-    // heartbeat; an alarm that comes meanwhile follows the prompt in the same tick.
+    // Under an open prompt ticks repair the link and send the heartbeat; an alarm follows it.
     void anOpenPromptNeverStopsTheWatch() {
         Watched w;
         LoopbackPeer peer;
@@ -177,8 +176,7 @@ private slots:
         QCOMPARE(w.fake.prompts.shown.size(), 3);
     }
 
-    // An alarm between ticks is on screen at once, and answers keep coming in under its
-    // prompt; the same alarm again stacks nothing, another room's follows once.
+    // At once, not inside the read handler; the same alarm stacks nothing, another follows.
     void anAlarmIsShownAtOnceAndNeverStacked() {
         Watched w;
         LoopbackPeer peer;
@@ -232,8 +230,7 @@ private slots:
                               "Server meldet sich nicht", "Server meldet sich wieder"}));
     }
 
-    // Server text goes in on one line; the file turns into the one older file at its limit;
-    // a journal that cannot be written is told once.
+    // One line per event, one older file at the limit, a failure told once.
     void theJournalStaysOneLineAPieceBoundedAndQuietWhenItFails() {
         const QString kept = journalText(QStringLiteral("1\n\r2\x01\\") + QString(300, '9'));
         QVERIFY(kept.startsWith(QStringLiteral("1\\x0a\\x0d2\\x01\\\\99")));

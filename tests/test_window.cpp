@@ -1,5 +1,4 @@
-// The window's wiring of the lifecycle handlers, the link, the table and the watch, and the
-// grid as the operator uses it; the objects behind them have suites of their own.
+// The window's wiring and the grid as the operator uses it; the objects behind have suites.
 #include "WindowFixture.h"
 #include "app/TorvanelApplication.h"
 #include "table/EditMask.h"
@@ -18,37 +17,26 @@ using namespace window_test;
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
-    // Closing goes to the tray, or without one to the taskbar; only the quit command ends,
-    // and only after OK.
-    void closingGoesToTheTrayAndQuitAsksFirst() {
+    // Only the tray's quit command ends the program, and only after OK.
+    void quitAsksFirstSavesAndRemovesTheIcon() {
         Window w;
         const QString t = QString(126, QLatin1Char('x')) + QString::fromUtf8("\U0001F600");
         w.start({}, t);
-        TNummernForm& form = *w.form;
-        QCOMPARE(form.windowTitle(), "TorvanelClient  " + t);
-        auto* tray = form.findChild<QSystemTrayIcon*>();
-        QVERIFY(tray->isVisible());
+        QCOMPARE(w.form->windowTitle(), "TorvanelClient  " + t);
+        auto* tray = w.form->findChild<QSystemTrayIcon*>();
         // The tip holds 127 characters, and a character is never cut in half.
         QCOMPARE(tray->toolTip(), t.left(126));
-        QSignalSpy ended(&form, &TNummernForm::terminateRequested);
-        form.show();
-        form.close();
-        const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
-        QVERIFY(form.isVisible() != hasTray && form.isMinimized() != hasTray);
-
+        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
         const QByteArray settings = readAll(w.ini());
-        w.fake.store.values.clear();
         w.fake.prompts.answers = {mb::IdCancel};
         tray->contextMenu()->actions().value(0)->trigger();
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
-        const auto& box = w.fake.prompts.shown.last();
-        QCOMPARE(box.text, QStringLiteral("   TorvanelClient  Beenden ???  "));
-        QCOMPARE(box.caption, QStringLiteral(" A C H T U N G ! "));
-        QCOMPARE(box.flags, mb::OkCancel | mb::IconHand | mb::DefButton2);
+        QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
+        QCOMPARE(w.fake.prompts.shown[0].caption, QStringLiteral(" A C H T U N G ! "));
+        QCOMPARE(w.fake.prompts.shown[0].flags, mb::OkCancel | mb::IconHand | mb::DefButton2);
         QCOMPARE(w.fake.beeper.beeps, (QList<QPair<int, int>>{{666, 200}}));
         QVERIFY(tray->isVisible() && ended.isEmpty() && w.fake.store.values.isEmpty());
         QCOMPARE(readAll(w.ini()), settings);
-        form.B1Click(); // OK
+        w.form->B1Click(); // OK
         QCOMPARE(w.fake.store.values.value("Position/Width" + t), QVariant(600));
         QVERIFY(!tray->isVisible());
         QCOMPARE(ended.size(), 1);
@@ -79,9 +67,7 @@ private slots:
         QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
     }
 
-    // A settings file the client may not write is told once a run, by whichever save meets it
-    // first; every save still sends the table. An unhandled error is shown, saves and ends
-    // the program; from then on the watch only beeps.
+    // Told once, and every save still sends; an error saves and ends, and the watch only beeps.
     void aSettingsFileThatRefusesWritesIsToldOnceAndTheSaveGoesOn() {
         Window w;
         w.start();
@@ -120,8 +106,7 @@ private slots:
         QCOMPARE(w.fake.beeper.beeps.size(), 6);
     }
 
-    // What the server sends reaches the status line, the grid, the watch and the tray; a
-    // watch prompt brings the window forward with the grid red.
+    // A watch prompt brings the window forward with the grid red.
     void whatTheServerSendsReachesTheWindow() {
         Window w;
         w.start();
@@ -140,8 +125,7 @@ private slots:
         w.form->showMinimized();
         w.form->hide();
         w.peer.send(answer("\n\r17\n\r", "[___test]"));
-        QTRY_COMPARE(w.fake.prompts.shown.size(), 1);
-        QCOMPARE(w.fake.prompts.shown[0].text, QStringLiteral("Alarm von Nst. 17"));
+        QTRY_COMPARE(w.fake.prompts.texts(), QStringList{"Alarm von Nst. 17"});
         QCOMPARE(w.gridColor(), normal);
         QCOMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
         // The notice is drawn whole over the logo: its red letters show where the logo lies.
@@ -161,8 +145,7 @@ private slots:
         QTRY_COMPARE(w.model().rowCount(), 1);
         w.form->Timer1Timer();
         w.form->Timer1Timer();
-        QCOMPARE(w.fake.prompts.shown.size(), 2);
-        QCOMPARE(w.fake.prompts.shown[1].text, kSilent);
+        QCOMPARE(w.fake.prompts.texts(), (QStringList{"Alarm von Nst. 17", kSilent}));
         QCOMPARE(whileOpen, (QStringList{"red forward", "red forward"}));
         QCOMPARE(w.fake.sound.played, 2);
         w.peer.send(answer("\n\r"));
@@ -261,8 +244,7 @@ private slots:
         QVERIFY(w.typeInto(0, table::Remark, "a\u2603€")); // no snowman in Windows-1252
         QCOMPARE(w.model().rows()[0],
                  (table::Cells{"!Zi. 12-b Empfang, ", "12 3", pad("3", 20), "12.50 ", "a\x80"}));
-        // A frame marker would cut the save frame apart: the key that completes one is refused,
-        // and so is a paste that holds one. The server's own may stay.
+        // No frame marker typed or pasted; the server's own may stay.
         QVERIFY(w.typeInto(1, table::Number, "a{_ENDE__}b[___c"));
         grid->setCurrentIndex(w.at(1, table::Remark));
         grid->edit(w.at(1, table::Remark));
@@ -275,8 +257,7 @@ private slots:
         QCOMPARE(w.model().rows()[1][table::Number], QByteArray("a{_ENDE__b[__c"));
         QCOMPARE(w.model().rows()[1][table::Remark], QByteArray("[___ vom Server!"));
 
-        // A line break would tear the save frame apart; letters the server put into an alarm
-        // number may be removed or moved, but none added, and a removed one leaves no room.
+        // No line break; the server's letters may go or move, but none comes (back).
         int pos = 0;
         QString broken = "a\nb", fewer = "912a", more = "12abc", swapped = "912b", moved = "b1a";
         table::EditMaskValidator remark(*table::NummernGridGetEditMask(table::Remark), "");
@@ -289,38 +270,32 @@ private slots:
         QCOMPARE(order.validate(moved, pos), QValidator::Acceptable);
     }
 
-    // "Speichern", the close box and the quit send what the operator typed, the text still in
-    // an open editor included. A refused save keeps the window up (a quit from the tray brings
-    // it forward) and the program running; else the close box always goes to the tray, and
-    // "Speichern" when the tray option says so.
+    // Sent with the open editor's text; refused, the window stays up and the program runs.
     void savingFromTheWindow_data() {
         QTest::addColumn<int>("action");
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("number");
-        QTest::addColumn<bool>("linkDown");
         QTest::addColumn<bool>("toTray");
         QTest::addColumn<QString>("box");
         const QByteArray off = "[ALLGEMEIN]\nInSysTry=0\n";
         const QString twin = QStringLiteral("Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! ");
         const QString noLink = QStringLiteral(
             "Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht gespeichert.");
-        QTest::newRow("Speichern") << 0 << QByteArray() << "4712" << false << true << kSaveQuestion;
-        QTest::newRow("Speichern, tray option off")
-            << 0 << off << "4712" << false << false << kSaveQuestion;
-        QTest::newRow("Speichern, twin") << 0 << QByteArray() << "20" << false << false << twin;
-        QTest::newRow("close, tray option off")
-            << 1 << off << "4712" << false << true << kSaveQuestion;
-        QTest::newRow("close, twin") << 1 << QByteArray() << "20" << false << false << twin;
-        QTest::newRow("close, no link") << 1 << QByteArray() << "4712" << true << false << noLink;
-        QTest::newRow("quit, twin") << 2 << QByteArray() << "20" << false << false << twin;
+        QTest::newRow("Speichern") << 0 << QByteArray() << "4712" << true << kSaveQuestion;
+        QTest::newRow("Speichern, tray option off") << 0 << off << "4712" << false << kSaveQuestion;
+        QTest::newRow("Speichern, twin") << 0 << QByteArray() << "20" << false << twin;
+        QTest::newRow("close, tray option off") << 1 << off << "4712" << true << kSaveQuestion;
+        QTest::newRow("close, twin") << 1 << QByteArray() << "20" << false << twin;
+        QTest::newRow("close, no link") << 1 << QByteArray() << "4712" << false << noLink;
+        QTest::newRow("quit, twin") << 2 << QByteArray() << "20" << false << twin;
     }
     void savingFromTheWindow() {
         QFETCH(int, action);
         QFETCH(QByteArray, settings);
         QFETCH(QString, number);
-        QFETCH(bool, linkDown);
         QFETCH(bool, toTray);
         QFETCH(QString, box);
+        const bool linkDown = box.startsWith(QStringLiteral("Keine Verbindung"));
         Window w;
         w.start(settings);
         w.showActive();
