@@ -54,7 +54,6 @@ struct Watched {
     // Wired as the window wires it; the first tick opens the link.
     bool attach(LoopbackPeer& peer) {
         QObject::connect(&link, &ServerLink::heartbeatReceived, &watch, &Watch::heartbeatAnswered);
-        QObject::connect(&link, &ServerLink::tableReceived, &watch, &Watch::tableArrived);
         link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
         watch.Timer1Timer();
         return peer.waitForClient() && QTest::qWaitFor([this] { return link.isConnected(); });

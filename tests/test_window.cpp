@@ -201,6 +201,9 @@ private slots:
         QVERIFY(w.load({tableLine("1", "2", "3", "12.50", "r"),
                         tableLine("4", "", "", "", "[___ vom Server")}));
         QTableView* grid = w.grid();
+        // The headline, the grid and the panel stack up without overlap.
+        QCOMPARE(w.child<QLabel>("NummernText")->geometry().bottom() + 1, grid->y());
+        QCOMPARE(grid->geometry().bottom() + 1, w.child<QWidget>("Panel1")->y());
         grid->setCurrentIndex(w.at(0, table::Number));
         const std::pair<Qt::Key, QModelIndex> steps[] = {
             {Qt::Key_Tab, w.at(0, table::Alarm)},      {Qt::Key_Tab, w.at(0, table::Emergency)},
