@@ -164,7 +164,7 @@ private slots:
         QFETCH(bool, twin);
         Table t;
         QVERIFY(t.attach());
-        t.load({tableLine(""), tableLine(""), tableLine("4711"), tableLine("! 12"),
+        t.load({tableLine(""), tableLine(""), tableLine("! 12"), tableLine("4711"),
                 tableLine("4800")});
         t.edit(4, table::Number, number);
         QCOMPARE(t.table.SaveTable(), !twin);
