@@ -4,6 +4,7 @@
 #include "table/EditMask.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -119,6 +120,11 @@ private slots:
         QVERIFY(w.fake.prompts.shown[0].text.startsWith(QStringLiteral("Das Alarmprotokoll")));
         QCOMPARE(w.fake.prompts.shown[0].flags, mb::Ok | mb::IconExclamation);
         QVERIFY(w.load({tableLine("4711"), tableLine("0815")}));
+        // A double-click on the number's title sorts by the number.
+        QHeaderView* titles = w.grid()->horizontalHeader();
+        QTest::mouseDClick(titles->viewport(), Qt::LeftButton, {},
+                           QPoint(titles->sectionViewportPosition(0) + 5, 5));
+        QCOMPARE(table::trimmed(w.model().cell(0, table::Number)), QByteArray("0815"));
         const QColor normal = w.gridColor();
         QStringList whileOpen;
         w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
