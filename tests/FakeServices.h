@@ -13,8 +13,7 @@
 #include <QVariant>
 #include <functional>
 
-// Records every box and answers from a script. `whileOpen` runs "while the box is open",
-// which is how re-entrant events (a tick, a frame, a click during a prompt) are reproduced.
+// Records every box and answers from a script; `whileOpen` acts while the box is open.
 class ScriptedPrompts final : public Prompts {
 public:
     struct Box {
@@ -26,6 +25,12 @@ public:
     QList<int> answers; // taken from the front; mb::IdOk when exhausted
     std::function<void(const Box&)> whileOpen;
 
+    QStringList texts() const {
+        QStringList t;
+        for (const Box& box : shown)
+            t << box.text;
+        return t;
+    }
     int ask(const QString& text, const QString& caption, unsigned flags) override {
         shown.append({text, caption, flags});
         if (whileOpen)
@@ -34,7 +39,6 @@ public:
     }
 };
 
-// Counts the alarm sounds started.
 class FakeAlarmSound final : public AlarmSound {
 public:
     int played = 0;
@@ -47,44 +51,37 @@ public:
     void beep(int frequencyHz, int durationMs) override { beeps.append({frequencyHz, durationMs}); }
 };
 
-// Values keep their type, as in the registry: a number where a text is asked for is a failure,
-// a text of digits where a number is asked for counts. Only the raw values are held here; the
-// typed reading is UserStore's own, the same as the real store's.
+// Raw values keyed "key/name", typed as the registry types them; UserStore reads them.
 class MemoryUserStore final : public UserStore {
 public:
-    QHash<QString, QVariant> values; // "key/name" -> value
+    QHash<QString, QVariant> values;
     bool failWrites = false;
     int writes = 0; // refused ones included
 
 protected:
     std::optional<QVariant> read(const QString& key, const QString& name) override {
         const QVariant v = values.value(key + '/' + name);
-        if (!v.isValid())
-            return std::nullopt;
-        return v;
+        return v.isValid() ? std::optional<QVariant>(v) : std::nullopt;
     }
     bool write(const QString& key, const QString& name, const QVariant& value) override {
         ++writes;
-        if (failWrites)
-            return false;
-        values.insert(key + '/' + name, value);
-        return true;
+        if (!failWrites)
+            values.insert(key + '/' + name, value);
+        return !failWrites;
     }
 };
 
-// Records what the desktop was asked to open; `succeed` false is a desktop that has no
-// application for the file type.
 class FakeShellOpen final : public ShellOpen {
 public:
     QStringList opened;
-    bool succeed = true;
+    bool succeed = true; // false: no application for the file type
     void open(const QString& path, std::function<void(Result)> done) override {
         opened.append(path);
         done(succeed ? Result::Opened : Result::NoApplication);
     }
 };
 
-// The settings file goes to a fresh temporary folder that stands for the program's folder.
+// Fresh program and data folders; the watch's clock stands still, the test drives the ticks.
 struct FakeServices {
     ScriptedPrompts prompts;
     FakeBeeper beeper;
@@ -93,12 +90,9 @@ struct FakeServices {
     FakeAlarmSound sound;
     QTemporaryDir programDir;
     QTemporaryDir dataDir;
-    // Clocks stay still unless a test asks otherwise: it drives the ticks itself.
     int watchIntervalMs = 3600 * 1000;
-    int tableRequestIntervalMs = 10;
     Services services() {
-        return Services{
-            prompts,           beeper, store,          shell,           sound,
-            programDir.path(), {},     dataDir.path(), watchIntervalMs, tableRequestIntervalMs};
+        return Services{prompts,           beeper, store,          shell,           sound,
+                        programDir.path(), {},     dataDir.path(), watchIntervalMs, 10};
     }
 };

@@ -6,8 +6,7 @@
 #include <QTcpSocket>
 #include <QTest>
 
-// The server side of the client's link, on 127.0.0.1: takes the latest connection, keeps
-// what the client sends (raw and as frames) and can answer.
+// The server side of the link on 127.0.0.1: the latest connection and the frames it sent.
 struct LoopbackPeer {
     LoopbackPeer() {
         server.listen(QHostAddress::LocalHost);
@@ -16,11 +15,8 @@ struct LoopbackPeer {
                 ++connections;
                 socket = next;
                 reader.clear();
-                QObject::connect(next, &QTcpSocket::readyRead, [this, next] {
-                    const QByteArray bytes = next->readAll();
-                    received += bytes;
-                    frames += reader.feed(bytes);
-                });
+                QObject::connect(next, &QTcpSocket::readyRead,
+                                 [this, next] { frames += reader.feed(next->readAll()); });
             }
         });
     }
@@ -32,8 +28,7 @@ struct LoopbackPeer {
         socket->write(bytes);
         socket->flush();
     }
-    // Waits until the client has sent `marker` and returns the frames before it. The client is
-    // made to send the marker last, so "nothing else was sent" needs no time-out.
+    // The frames before `marker`, sent last, so that "nothing else was sent" needs no time-out.
     QList<QByteArray> framesBefore(const QByteArray& marker) {
         if (!QTest::qWaitFor([&] { return frames.contains(marker); }))
             return {"no marker received"};
@@ -46,6 +41,5 @@ struct LoopbackPeer {
     QTcpSocket* socket = nullptr;
     int connections = 0;
     FrameReader reader;
-    QByteArray received;
     QList<QByteArray> frames;
 };

@@ -1,7 +1,5 @@
 #pragma once
 
-// The client's window against a peer of the test on 127.0.0.1, with its settings file in a
-// temporary program folder.
 #include "FakeServices.h"
 #include "LoopbackPeer.h"
 #include "RufNum/RufNum.h"
@@ -56,8 +54,7 @@ struct Window {
         peer.frames.clear();
         return true;
     }
-    // Frames sent since the last call: a click on the tray icon asks for the table, and that
-    // request marks the end.
+    // Frames sent since the last call; the table request of a click on the tray icon ends them.
     QList<QByteArray> sent() {
         form->TrayIconMessage(QSystemTrayIcon::Trigger);
         return peer.framesBefore(frames::tableRequest());
@@ -87,8 +84,7 @@ struct Window {
                           : QStringLiteral("grey");
     }
 
-    // Types over the cell as the operator does. Key events carry only their text, as QTest
-    // cannot spell characters beyond ASCII as keys.
+    // Types over the cell; key events carry only their text, QTest has no keys beyond ASCII.
     bool typeInto(int row, table::Field field, const QString& text, bool thenTab = true) {
         grid()->setCurrentIndex(at(row, field));
         grid()->edit(at(row, field));

@@ -5,11 +5,13 @@
 #include "sim/TableStore.h"
 #include "table/TableLines.h"
 
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 namespace {
 
-// A row with only a number and a remark, as the client sends it back.
 QByteArray record(const QByteArray& number, const QByteArray& remark) {
     return fixtures::record(number, {}, {}, remark);
 }
@@ -19,13 +21,11 @@ QByteArray readFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The table as the client reads it out of the simulator's answer.
+// The table as the client reads it.
 QList<QByteArray> tableSeen(SimTestClient& c) {
     const QByteArray frame = c.ask(frames::tableRequest());
     return frame.startsWith(frames::kTable) ? table::parseTableFrame(frame) : QList<QByteArray>();
 }
-
-} // namespace
 
 // A simulator on a free loopback port, set up as the program sets it up.
 struct RunningSim {
@@ -39,10 +39,13 @@ struct RunningSim {
     SimControl control;
 };
 
+} // namespace
+
 class TestSimServer : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_path = m_dir.filePath("table.txt");
+    QString m_program = m_dir.filePath("program.txt");
     std::unique_ptr<RunningSim> m_sim;
 
     std::unique_ptr<SimTestClient> client() {
@@ -61,8 +64,7 @@ private slots:
         auto c = client();
         QCOMPARE(tableSeen(*c), expected);
 
-        // Charges belong to the server: a save keeps them, only clearing resets them, in every
-        // row whose number matches however it is padded.
+        // A save keeps the charges; clearing resets them in every row whose number matches.
         m_sim->control.execute("charge 3 12.50");
         const QList<QByteArray> records{record("  4711", "Empfang \xC4rzte"), record("4711", ""),
                                         record("0815", "Bar")};
@@ -81,19 +83,18 @@ private slots:
             {"busy 12,17", "[___TEST]\n\rBUSY,12,17,{_ENDE__}"},
             {"busy 1{2", "[___TEST]\n\rBUSY,12,17,{_ENDE__}"}, // refused: "{" would end the frame
             {"busy none", "[___TEST]\n\rBUSY,{_ENDE__}"},
-            // An alarm goes out instead of the busy list, which would withdraw it.
+            // An alarm replaces the busy list; without one an empty line withdraws the alarm.
             {"alarm 23", "[___TEST]\n\r23\n\r{_ENDE__}"},
             {"alarm-off on", "[___test]\n\r23\n\r{_ENDE__}"},
             {"alarm-off off", "[___TEST]\n\r23\n\r{_ENDE__}"},
             {"alarm clear", "[___TEST]\n\rBUSY,{_ENDE__}"},
-            // Without a busy list only an empty line withdraws the alarm a client still shows.
             {"busy off", "[___TEST]\n\r\n\r{_ENDE__}"},
         };
         for (const auto& [command, answer] : steps) {
             m_sim->control.execute(command);
             QCOMPARE(c->ask(frames::heartbeat()), answer);
         }
-        // Silent: the heartbeat goes unanswered, so the next frame is the table.
+        // Silent: the heartbeat goes unanswered, the next frame is the table.
         m_sim->control.execute("silent on");
         c->send(frames::heartbeat());
         QVERIFY(c->ask(frames::tableRequest()).startsWith(frames::kTable));
@@ -153,7 +154,7 @@ private slots:
             return false;
         });
         QVERIFY(!store.applySave({record("4711", "new")}, &message));
-        // The new table reached the disk in full, beside the old one, which is untouched.
+        // The new table is on disk in full beside the untouched old one.
         QVERIFY(readFile(tempName).startsWith(record("4711", "").left(60)));
         QCOMPARE(readFile(tempName).count('\n'), before.size());
         QCOMPARE(readFile(m_path), file);
@@ -170,6 +171,36 @@ private slots:
         for (const QString& name : others)
             QVERIFY2(QFile::exists(m_dir.filePath(name)), qPrintable(name));
         QCOMPARE(m_sim->store.rows(), before);
+    }
+
+    // The torvanel-sim program itself: its standard input and its exit codes.
+    void obeysCommandsTypedOnStandardInput() {
+        QProcess sim;
+        sim.start(TORVANEL_SIM, {"--port", "0", "--table", m_program});
+        const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
+        QString log;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return listening.match(log += sim.readAllStandardError()).hasMatch(); }));
+        SimTestClient c(quint16(listening.match(log).captured(1).toUInt()));
+        sim.write("busy 12,17\n");
+        QTRY_COMPARE(c.ask(frames::heartbeat()), "[___TEST]\n\rBUSY,12,17,{_ENDE__}");
+        sim.write("quit\n");
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+    }
+
+    void refusesATakenPortAndABadOption() {
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost));
+        const std::pair<QString, int> cases[] = {{QString::number(occupant.serverPort()), 1},
+                                                 {"x", 2}};
+        for (const auto& [port, code] : cases) {
+            QProcess sim;
+            sim.start(TORVANEL_SIM, {"--port", port, "--table", m_program});
+            QVERIFY(sim.waitForFinished(5000));
+            QCOMPARE(sim.exitCode(), code);
+        }
     }
 };
 

@@ -1,7 +1,7 @@
-// The window: its layout and the wiring of the lifecycle handlers, the link, the table and
-// the watch. The objects behind it have suites of their own.
+// The window's wiring and the grid as the operator uses it; the objects behind have suites.
 #include "WindowFixture.h"
 #include "app/TorvanelApplication.h"
+#include "table/EditMask.h"
 
 #include <QDir>
 #include <QHeaderView>
@@ -12,7 +12,6 @@
 #include <QWindow>
 #include <cerrno>
 #include <functional>
-#include <stdexcept>
 
 using namespace fixtures;
 using namespace window_test;
@@ -20,78 +19,8 @@ using namespace window_test;
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
-    void windowAsDesignedAndClosingGoesToTheTray() {
-        Window w;
-        w.start({}, QStringLiteral("Haus 2"));
-        TNummernForm& form = *w.form;
-        form.show();
-        QCOMPARE(form.windowTitle(), QStringLiteral("TorvanelClient  Haus 2"));
-        QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
-        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-        // Sizes and limits are the outer window's, frame included.
-        QCOMPARE(form.frameGeometry().size(), QSize(600, 200));
-        const QMargins frame = form.windowHandle()->frameMargins();
-        QVERIFY(!frame.isNull());
-        auto* headline = w.child<QLabel>("NummernText");
-        auto* panel = w.child<QWidget>("Panel1");
-        for (const QSize& asked : {QSize(100, 50), QSize(700, 500), QSize(2000, 2000)}) {
-            form.resize(asked.shrunkBy(frame));
-            QCoreApplication::processEvents();
-            QCOMPARE(form.frameGeometry().width(), qBound(600, asked.width(), 800));
-            QCOMPARE(form.frameGeometry().height(), qBound(200, asked.height(), 800));
-            QCOMPARE(panel->height(), 40);
-            QCOMPARE(headline->height(), 24);
-            QCOMPARE(headline->geometry().bottom() + 1, w.grid()->y());
-            QCOMPARE(w.grid()->geometry().bottom() + 1, panel->y());
-            QCOMPARE(panel->geometry().bottom() + 1, form.height());
-        }
-        QCOMPARE(w.child<QPushButton>("Button1")->geometry(), QRect(221, 2, 130, 25));
-
-        // The parts as designed: what the operator reads, and what he cannot drag or click.
-        QCOMPARE(form.font().family(), QStringLiteral("MS Sans Serif"));
-        QVERIFY(form.autoFillBackground() && form.backgroundRole() == QPalette::Button);
-        QVERIFY(!form.windowIcon().isNull());
-        QCOMPARE(headline->text(), QStringLiteral("Rufnummern Zuordnen"));
-        QCOMPARE(headline->alignment(), Qt::AlignCenter);
-        QCOMPARE(headline->frameStyle(), QFrame::Panel | QFrame::Sunken);
-        QCOMPARE(headline->font().pixelSize(), 16);
-        auto* alarm = w.child<QLabel>("Label1");
-        QCOMPARE(alarm->pos(), QPoint(424, 8));
-        QVERIFY(alarm->font().bold() && alarm->font().pixelSize() == 16);
-        QCOMPARE(w.child<QLabel>("Label2")->pos(), QPoint(16, 16));
-        auto* logo = w.child<QLabel>("Image1");
-        QCOMPARE(logo->geometry(), QRect(383, 2, 156, 25));
-        QCOMPARE(logo->pixmap().size(), QSize(170, 25));
-        QCOMPARE(logo->alignment(), Qt::AlignLeft | Qt::AlignTop);
-        QVERIFY(w.peer.waitForClient());
-        w.peer.send(answer("\n\r", "[___test]"));
-        QTRY_COMPARE(alarm->text(), QStringLiteral(" ALARM = AUS !"));
-        QVERIFY(alarm->width() >= alarm->sizeHint().width());
-        QTableView* grid = w.grid();
-        QVERIFY(!grid->isCornerButtonEnabled() && !grid->wordWrap());
-        QCOMPARE(grid->textElideMode(), Qt::ElideNone);
-        for (QHeaderView* header : {grid->horizontalHeader(), grid->verticalHeader()}) {
-            QCOMPARE(header->sectionResizeMode(0), QHeaderView::Fixed);
-            QCOMPARE(header->defaultAlignment(), Qt::AlignLeft | Qt::AlignVCenter);
-            QVERIFY(!header->highlightSections());
-        }
-        QVERIFY(!grid->horizontalHeader()->sectionsClickable());
-        QCOMPARE(grid->verticalHeader()->width(), 64);
-        QCOMPARE(grid->rowHeight(0), 17);
-        for (int c = 0; c < table::FieldCount; ++c)
-            QCOMPARE(grid->columnWidth(c), (QList<int>{85, 130, 118, 68, 288}[c]));
-
-        // Closing sends the window to the tray, or where the desktop has none, to the taskbar:
-        // there must be a way back. The program goes on.
-        QSignalSpy ended(&form, &TNummernForm::terminateRequested);
-        form.close();
-        QCOMPARE(ended.count(), 0);
-        const bool tray = QSystemTrayIcon::isSystemTrayAvailable();
-        QCOMPARE(form.isVisible(), !tray);
-        QCOMPARE(form.isMinimized(), !tray);
-    }
-
-    // Where the window was left means the outer window, as earlier installations stored it.
+    // Where the window was left, and its size limits, mean the outer window, frame included,
+    // as earlier installations stored them.
     void placementIsTheOuterWindow() {
         Window w;
         const QVariantList stored{30, 40, 300, 700}; // left, top, height, width
@@ -108,53 +37,38 @@ private slots:
         for (int i = 0; i < 4; ++i)
             QCOMPARE(w.fake.store.values.value(QStringLiteral("Position/") + names[i]),
                      (QVariantList{50, 60, 300, 700}[i]));
+        const QMargins frame = w.form->windowHandle()->frameMargins();
+        for (const QSize& asked : {QSize(100, 50), QSize(2000, 2000)}) {
+            w.form->resize(asked.shrunkBy(frame));
+            QCOMPARE(w.form->frameGeometry().size(),
+                     asked.boundedTo(QSize(800, 800)).expandedTo(QSize(600, 200)));
+        }
     }
 
-    void quitAsksAndOnlyOkSavesRemovesTheIconAndEnds() {
+    // Only the tray's quit command ends the program, and only after OK.
+    void quitAsksFirstSavesAndRemovesTheIcon() {
         Window w;
         const QString t = QString(126, QLatin1Char('x')) + QString::fromUtf8("\U0001F600");
         w.start({}, t);
-        TNummernForm& form = *w.form;
-        auto* tray = form.findChild<QSystemTrayIcon*>();
-        QSignalSpy ended(&form, &TNummernForm::terminateRequested);
-        QVERIFY(tray->isVisible());
+        QCOMPARE(w.form->windowTitle(), "TorvanelClient  " + t);
+        auto* tray = w.form->findChild<QSystemTrayIcon*>();
         // The tip holds 127 characters, and a character is never cut in half.
         QCOMPARE(tray->toolTip(), t.left(126));
-        QCOMPARE(tray->contextMenu()->actions().value(0)->text(),
-                 QStringLiteral("TorvanelClient Beenden"));
+        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
         const QByteArray settings = readAll(w.ini());
         w.fake.prompts.answers = {mb::IdCancel};
         tray->contextMenu()->actions().value(0)->trigger();
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
-        const auto& box = w.fake.prompts.shown.last();
-        QCOMPARE(box.text, QStringLiteral("   TorvanelClient  Beenden ???  "));
-        QCOMPARE(box.caption, QStringLiteral(" A C H T U N G ! "));
-        QCOMPARE(box.flags, 0x111u);
+        QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
+        QCOMPARE(w.fake.prompts.shown[0].caption, QStringLiteral(" A C H T U N G ! "));
+        QCOMPARE(w.fake.prompts.shown[0].flags, mb::OkCancel | mb::IconHand | mb::DefButton2);
         QCOMPARE(w.fake.beeper.beeps, (QList<QPair<int, int>>{{666, 200}}));
-        QVERIFY(tray->isVisible());
-        QCOMPARE(ended.size(), 0);
+        QVERIFY(tray->isVisible() && ended.isEmpty() && w.fake.store.values.isEmpty());
         QCOMPARE(readAll(w.ini()), settings);
-        QVERIFY(w.fake.store.values.isEmpty());
-        form.B1Click(); // the script has run out: OK
-        QCOMPARE(w.fake.store.values.value(QStringLiteral("Position/Width") + t), QVariant(600));
+        w.form->B1Click(); // OK
+        QCOMPARE(w.fake.store.values.value("Position/Width" + t), QVariant(600));
         QVERIFY(!tray->isVisible());
         QCOMPARE(ended.size(), 1);
         QCOMPARE(w.fake.sound.played, 0); // the alarm sound is for watch prompts only
-    }
-
-    void aQuitWhoseSaveIsRefusedStaysWithTheEdits() {
-        Window w;
-        w.start();
-        QVERIFY(w.load({tableLine("4711"), tableLine("20")}));
-        w.showActive();
-        QVERIFY(w.typeInto(0, table::Number, "20"));
-        w.form->hide();
-        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
-        w.form->B1Click();
-        QCOMPARE(ended.size(), 0);
-        QVERIFY(w.form->isVisible());
-        QVERIFY(w.form->findChild<QSystemTrayIcon*>()->isVisible());
-        QCOMPARE(table::trimmed(w.model().cell(0, table::Number)), QByteArray("20"));
     }
 
     void quitOrErrorDuringASaveEndsOnlyAfterIt_data() {
@@ -181,62 +95,19 @@ private slots:
         QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
     }
 
-    // An error that no handler caught is shown, the save runs, and the program ends. A
-    // settings file the save cannot write is told as at any other save: once a run, and not
-    // as a second error.
-    void unhandledErrorsEndTheProgramAfterTheSave() {
-        Window w;
-        w.start();
-        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
-        w.form->AppException(QStringLiteral("Zugriffsverletzung"));
-        QCOMPARE(ended.count(), 1);
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
-        QCOMPARE(w.fake.prompts.shown.first().flags, mb::Ok | mb::IconHand);
-        QVERIFY(!w.form->findChild<QSystemTrayIcon*>()->isVisible());
-        // From now on the watch only beeps.
-        for (int tick = 0; tick < 6; ++tick)
-            w.form->Timer1Timer();
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
-        QCOMPARE(w.fake.beeper.beeps.size(), 6);
-
-        w.fake.prompts.shown.clear();
-        writeAll(w.ini(), QByteArray("[UDPLink]\n\0", 11));
-        w.form->AppException(QStringLiteral("kaputt"));
-        w.form->AppException(QStringLiteral("kaputt"));
-        QStringList captions;
-        for (const auto& box : w.fake.prompts.shown)
-            captions << box.caption;
-        QCOMPARE(captions, (QStringList{"TorvanelClient", " A C H T U N G ", "TorvanelClient"}));
-        QVERIFY(w.fake.prompts.shown[1].text.contains(QStringLiteral("Binärdaten")));
-        QCOMPARE(ended.count(), 3);
-    }
-
-    // A settings file the client may not write is told once a run, by whichever save meets it
-    // first; every save still sends the table, and only the quit ends the program.
-    void aSettingsFileThatRefusesWritesIsToldOnceAndTheSaveGoesOn_data() {
-        QTest::addColumn<bool>("folderIsAFile");
-        QTest::newRow("binary zero in the file") << false;
-        QTest::newRow("program folder below a file") << true;
-    }
+    // Told once, and every save still sends; an error saves and ends, and the watch only beeps.
     void aSettingsFileThatRefusesWritesIsToldOnceAndTheSaveGoesOn() {
-        QFETCH(bool, folderIsAFile);
         Window w;
         w.start();
         QVERIFY(w.load({tableLine("4711")}));
-        // The port is known from the start; from now on the file cannot take the first-run
-        // entries a save finds missing.
         const QString folder = w.fake.programDir.path();
+        QVERIFY(QDir(folder).removeRecursively());
+        writeAll(folder, "");
         const auto removeFile = qScopeGuard([&] { QFile::remove(folder); });
-        if (folderIsAFile) {
-            QVERIFY(QDir(folder).removeRecursively());
-            writeAll(folder, "");
-        } else {
-            writeAll(w.ini(), QByteArray("[UDPLink]\n\0", 11));
-        }
         QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
-        const std::function<void()> saves[] = {[&] { w.form->close(); },
-                                               [&] { w.child<QPushButton>("Button1")->click(); },
-                                               [&] { w.form->B1Click(); }};
+        const std::function<void()> saves[] = {
+            [&] { w.form->close(); }, [&] { w.child<QPushButton>("Button1")->click(); },
+            [&] { w.form->AppException(QStringLiteral("Zugriffsverletzung")); }};
         for (int i = 0; i < 3; ++i) {
             w.showActive();
             const QByteArray remark = QByteArray::number(i);
@@ -245,57 +116,59 @@ private slots:
             QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", remark)})});
             QCOMPARE(ended.count(), i == 2 ? 1 : 0);
         }
-        QList<ScriptedPrompts::Box> told;
+        QStringList captions;
         for (const auto& box : w.fake.prompts.shown)
-            if (box.text.contains(w.ini()))
-                told << box;
-        QCOMPARE(told.size(), 1);
-        QCOMPARE(told[0].caption, QStringLiteral(" A C H T U N G "));
-        QCOMPARE(told[0].flags, mb::Ok | mb::IconExclamation);
+            captions << box.caption;
+        QCOMPARE(captions, (QStringList{" A C H T U N G ", " A C H T U N G ", " A C H T U N G ",
+                                        "TorvanelClient", " A C H T U N G "}));
+        const auto& told = w.fake.prompts.shown[0];
+        QVERIFY(told.text.contains(w.ini()));
+        QCOMPARE(told.flags, mb::Ok | mb::IconExclamation);
         // The reason as the system gives it, in its language.
-        const QString why = folderIsAFile ? qt_error_string(ENOTDIR) : QStringLiteral("Binärdaten");
-        QVERIFY2(told[0].text.contains(why), qPrintable(told[0].text));
-    }
-
-    void aWatchPromptBringsTheWindowForwardWithTheGridRed() {
-        Window w;
-        w.start();
-        w.form->showMinimized();
-        w.form->hide();
-        const QColor normal = w.gridColor();
-        QVERIFY(normal != QColor(Qt::red));
-        bool shown = false;
-        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
-            QCOMPARE(box.text, kSilent);
-            shown = w.form->isVisible() && !w.form->isMinimized() && w.gridColor() == Qt::red &&
-                    QTest::qWaitFor([&] { return QApplication::activeWindow() == w.form.get(); });
-        };
-        for (int tick = 0; tick < 5; ++tick)
+        QVERIFY2(told.text.contains(qt_error_string(ENOTDIR)), qPrintable(told.text));
+        QCOMPARE(w.fake.prompts.shown[3].flags, mb::Ok | mb::IconHand);
+        QVERIFY(!w.form->findChild<QSystemTrayIcon*>()->isVisible());
+        for (int tick = 0; tick < 6; ++tick)
             w.form->Timer1Timer();
-        QVERIFY(shown);
-        QCOMPARE(w.gridColor(), normal);
+        QCOMPARE(w.fake.prompts.shown.size(), 5);
+        QCOMPARE(w.fake.beeper.beeps.size(), 6);
     }
 
-    void whatTheServerSendsReachesTheStatusLineTheGridTheWatchAndTheTray() {
+    // A watch prompt brings the window forward with the grid red.
+    void whatTheServerSendsReachesTheWindow() {
         Window w;
+        QVERIFY(QDir(w.fake.dataDir.path()).mkdir(QStringLiteral("Alarme.txt")));
         w.start();
         QCOMPARE(w.trayColour(), QStringLiteral("grey"));
         QTRY_COMPARE(w.label("Label2"), QStringLiteral(" Server 127.0.0.1 OK!"));
         QCOMPARE(w.trayColour(), QStringLiteral("blue"));
-        QVERIFY(w.load({tableLine("4711"), tableLine("0815")}));
-        QCOMPARE(w.model().rowCount(), 2);
-        // The alarm is on screen before any tick, with the tray icon red.
-        QString trayWhileOpen;
-        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
-            trayWhileOpen = w.trayColour();
-        };
-        w.peer.send(answer("\n\r17\n\r", "[___test]"));
+        // A journal that cannot be written is told once, and not as a watch prompt.
         QTRY_COMPARE(w.fake.prompts.shown.size(), 1);
-        QCOMPARE(w.fake.prompts.shown[0].text, QStringLiteral("Alarm von Nst. 17"));
-        QCOMPARE(trayWhileOpen, QStringLiteral("red"));
+        QVERIFY(w.fake.prompts.shown[0].text.startsWith(QStringLiteral("Das Alarmprotokoll")));
+        QCOMPARE(w.fake.prompts.shown[0].flags, mb::Ok | mb::IconExclamation);
+        QVERIFY(w.load({tableLine("4711"), tableLine("0815")}));
+        // A double-click on the number's title sorts by the number.
+        QHeaderView* titles = w.grid()->horizontalHeader();
+        QTest::mouseDClick(titles->viewport(), Qt::LeftButton, {},
+                           QPoint(titles->sectionViewportPosition(0) + 5, 5));
+        QCOMPARE(table::trimmed(w.model().cell(0, table::Number)), QByteArray("0815"));
+        const QColor normal = w.gridColor();
+        QStringList whileOpen;
+        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
+            const bool forward =
+                w.form->isVisible() && !w.form->isMinimized() && w.gridColor() == Qt::red &&
+                QTest::qWaitFor([&] { return QApplication::activeWindow() == w.form.get(); });
+            whileOpen << w.trayColour() + (forward ? " forward" : "");
+        };
+        w.form->showMinimized();
+        w.form->hide();
+        w.peer.send(answer("\n\r17\n\r", "[___test]"));
+        QTRY_COMPARE(w.fake.prompts.texts().mid(1), QStringList{"Alarm von Nst. 17"});
+        QCOMPARE(w.gridColor(), normal);
         QCOMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
-        // The notice is drawn over the logo: its red letters show where the logo lies.
+        // The notice is drawn whole over the logo: its red letters show where the logo lies.
         QLabel* notice = w.child<QLabel>("Label1");
+        QVERIFY(notice->width() >= notice->sizeHint().width());
         const QImage panel = w.child<QWidget>("Panel1")->grab().toImage();
         int redOverLogo = 0;
         for (int x = notice->x(); x < w.child<QLabel>("Image1")->geometry().right(); ++x)
@@ -304,16 +177,14 @@ private slots:
         QVERIFY(redOverLogo > 20);
 
         w.peer.send(answer("\n\r\n\r"));
-        QTRY_COMPARE(w.label("Label1"), QString());
-        QVERIFY(notice->isHidden());
+        QTRY_VERIFY(notice->isHidden());
         QCOMPARE(w.trayColour(), QStringLiteral("blue"));
         w.peer.send(tableFrame({tableLine("1")}));
         QTRY_COMPARE(w.model().rowCount(), 1);
         w.form->Timer1Timer();
         w.form->Timer1Timer();
-        QCOMPARE(w.fake.prompts.shown.size(), 2);
-        QCOMPARE(w.fake.prompts.shown[1].text, kSilent);
-        QCOMPARE(w.trayColour(), QStringLiteral("red"));
+        QCOMPARE(w.fake.prompts.texts().mid(1), (QStringList{"Alarm von Nst. 17", kSilent}));
+        QCOMPARE(whileOpen, (QStringList{"red forward", "red forward"}));
         QCOMPARE(w.fake.sound.played, 2);
         w.peer.send(answer("\n\r"));
         QTRY_COMPARE(w.trayColour(), QStringLiteral("blue"));
@@ -322,24 +193,10 @@ private slots:
         QCOMPARE(w.trayColour(), QStringLiteral("grey"));
     }
 
-    void aJournalThatCannotBeWrittenIsToldOnce() {
-        Window w;
-        QVERIFY(QDir(w.fake.dataDir.path()).mkdir(QStringLiteral("Alarme.txt")));
-        w.start();
-        QTRY_COMPARE(w.fake.prompts.shown.size(), 1);
-        QVERIFY(w.fake.prompts.shown[0].text.startsWith(QStringLiteral("Das Alarmprotokoll")));
-        QCOMPARE(w.fake.prompts.shown[0].flags, mb::Ok | mb::IconExclamation);
-        w.peer.send(answer("\n\r", "[___test]"));
-        QTRY_COMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
-        QCoreApplication::processEvents();
-        QCOMPARE(w.fake.prompts.shown.size(), 1);
-    }
-
     void leftClickShowsTheWindowAndAsksForTheTableOnlyOverALiveLink() {
         Window w;
         w.start();
         QVERIFY(w.load({tableLine("4711")}));
-        w.form->hide();
         w.form->TrayIconMessage(QSystemTrayIcon::Context);
         QVERIFY(!w.form->isVisible());
         QCOMPARE(w.sent(), QList<QByteArray>{});
@@ -368,6 +225,132 @@ private slots:
         QCOMPARE(click(), QStringLiteral("Die angegebene Datei wurde nicht gefunden !"));
         QVERIFY(w.fake.programDir.remove());
         QCOMPARE(click(), QStringLiteral("Der Pfad zur Datei wurde nicht gefunden !"));
+    }
+
+    void keysNeverReachTheChargesAndEditorsHoldToTheirMasks() {
+        Window w;
+        w.start();
+        w.showActive();
+        QVERIFY(w.load({tableLine("1", "2", "3", "12.50", "r"),
+                        tableLine("4", "", "", "", "[___ vom Server")}));
+        QTableView* grid = w.grid();
+        // The headline, the grid and the panel stack up without overlap.
+        QCOMPARE(w.child<QLabel>("NummernText")->geometry().bottom() + 1, grid->y());
+        QCOMPARE(grid->geometry().bottom() + 1, w.child<QWidget>("Panel1")->y());
+        grid->setCurrentIndex(w.at(0, table::Number));
+        const std::pair<Qt::Key, QModelIndex> steps[] = {
+            {Qt::Key_Tab, w.at(0, table::Alarm)},      {Qt::Key_Tab, w.at(0, table::Emergency)},
+            {Qt::Key_Tab, w.at(0, table::Remark)},     {Qt::Key_Tab, w.at(1, table::Number)},
+            {Qt::Key_Backtab, w.at(0, table::Remark)}, {Qt::Key_Left, w.at(0, table::Emergency)}};
+        for (const auto& [key, expected] : steps) {
+            QTest::keyClick(grid, key);
+            QCOMPARE(grid->currentIndex(), expected);
+        }
+        const QPoint charges = grid->visualRect(w.at(0, table::Charges)).center();
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, charges);
+        QVERIFY(!grid->indexWidget(w.at(0, table::Charges)));
+        QCOMPARE(grid->currentIndex(), w.at(0, table::Emergency));
+
+        // The charges are drawn as dark as any other text, not greyed out.
+        const QImage image = grid->viewport()->grab().toImage();
+        int darkest[table::FieldCount] = {255, 255, 255, 255, 255};
+        for (table::Field f : {table::Alarm, table::Charges})
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (grid->visualRect(w.at(0, f)).contains(x, y))
+                        darkest[f] = qMin(darkest[f], qGray(image.pixel(x, y)));
+        QVERIFY2(darkest[table::Charges] <= darkest[table::Alarm] + 30, "charges drawn grey");
+
+        // An editor shows the cell without the blanks that pad it to its width.
+        grid->edit(w.at(1, table::Number));
+        auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(w.at(1, table::Number)));
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("4"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(w.typeInto(0, table::Alarm, "12x 3"));
+        QVERIFY(w.typeInto(0, table::Number, "!Zi. 12-b Empfang, 1"));
+        QVERIFY(w.typeInto(0, table::Remark, "a\u2603€")); // no snowman in Windows-1252
+        QCOMPARE(w.model().rows()[0],
+                 (table::Cells{"!Zi. 12-b Empfang, ", "12 3", pad("3", 20), "12.50 ", "a\x80"}));
+        // No frame marker typed or pasted; the server's own may stay.
+        QVERIFY(w.typeInto(1, table::Number, "a{_ENDE__}b[___c"));
+        grid->setCurrentIndex(w.at(1, table::Remark));
+        grid->edit(w.at(1, table::Remark));
+        editor = qobject_cast<QLineEdit*>(grid->indexWidget(w.at(1, table::Remark)));
+        QVERIFY(editor);
+        editor->end(false);
+        for (const char* paste : {"!", " {_ENDE__}", "[___"})
+            editor->insert(QString::fromLatin1(paste));
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(w.model().rows()[1][table::Number], QByteArray("a{_ENDE__b[__c"));
+        QCOMPARE(w.model().rows()[1][table::Remark], QByteArray("[___ vom Server!"));
+
+        // No line break; the server's letters may go or move, but none comes (back).
+        int pos = 0;
+        QString broken = "a\nb", fewer = "912a", more = "12abc", swapped = "912b", moved = "b1a";
+        table::EditMaskValidator remark(*table::NummernGridGetEditMask(table::Remark), "");
+        table::EditMaskValidator alarm(*table::NummernGridGetEditMask(table::Alarm), "12ab");
+        table::EditMaskValidator order(*table::NummernGridGetEditMask(table::Alarm), "a1b");
+        QCOMPARE(remark.validate(broken, pos), QValidator::Invalid);
+        QCOMPARE(alarm.validate(fewer, pos), QValidator::Acceptable);
+        QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
+        QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
+        QCOMPARE(order.validate(moved, pos), QValidator::Acceptable);
+    }
+
+    // Sent with the open editor's text; refused, the window stays up and the program runs.
+    void savingFromTheWindow_data() {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("toTray");
+        QTest::addColumn<QString>("box");
+        const QByteArray off = "[ALLGEMEIN]\nInSysTry=0\n";
+        const QString twin = QStringLiteral("Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! ");
+        const QString noLink = QStringLiteral(
+            "Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht gespeichert.");
+        QTest::newRow("Speichern") << 0 << QByteArray() << "4712" << true << kSaveQuestion;
+        QTest::newRow("Speichern, tray option off") << 0 << off << "4712" << false << kSaveQuestion;
+        QTest::newRow("Speichern, twin") << 0 << QByteArray() << "20" << false << twin;
+        QTest::newRow("close, tray option off") << 1 << off << "4712" << true << kSaveQuestion;
+        QTest::newRow("close, twin") << 1 << QByteArray() << "20" << false << twin;
+        QTest::newRow("close, no link") << 1 << QByteArray() << "4712" << false << noLink;
+        QTest::newRow("quit, twin") << 2 << QByteArray() << "20" << false << twin;
+    }
+    void savingFromTheWindow() {
+        QFETCH(int, action);
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, number);
+        QFETCH(bool, toTray);
+        QFETCH(QString, box);
+        const bool linkDown = box.startsWith(QStringLiteral("Keine Verbindung"));
+        Window w;
+        w.start(settings);
+        w.showActive();
+        QVERIFY(w.load({tableLine("4711", "", "", "0.00"), tableLine("20")}));
+        QVERIFY(w.typeInto(0, table::Number, number));
+        QVERIFY(w.typeInto(0, table::Remark, "neu", false));
+        if (linkDown) {
+            w.peer.socket->disconnectFromHost();
+            QTRY_COMPARE(w.label("Label2"), QStringLiteral(" kein Server! 127.0.0.1"));
+        }
+        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
+        if (action == 2) {
+            w.form->hide();
+            w.form->B1Click();
+        } else {
+            action == 1 ? (void)w.form->close() : w.child<QPushButton>("Button1")->click();
+        }
+        QCOMPARE(w.inTray(), toTray);
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(w.fake.prompts.shown.value(action == 2 ? 1 : 0).text, box);
+        if (linkDown)
+            QCOMPARE(table::trimmed(w.model().cell(0, table::Remark)), QByteArray("neu"));
+        else
+            QCOMPARE(w.sent(),
+                     box == kSaveQuestion
+                         ? QList<QByteArray>{sdat({record("4712", "", "", "neu"), record("20")})}
+                         : QList<QByteArray>{});
     }
 };
 
