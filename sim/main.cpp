@@ -52,6 +52,10 @@ int main(int argc, char* argv[]) {
     // Windows such a write merely fails.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    // The log is what this program has to say: on standard error always, also when it runs
+    // without a console (a service, a redirected start), where Qt on Windows would otherwise
+    // hand it to a debugger nobody runs.
+    qputenv("QT_FORCE_STDERR_LOGGING", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("torvanel-sim"));
     qSetMessagePattern(
