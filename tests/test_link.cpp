@@ -6,10 +6,12 @@
 #include <QTest>
 #include <memory>
 
+#ifndef Q_OS_WIN
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 using namespace fixtures;
 
@@ -47,8 +49,10 @@ quint16 closedPort() {
     return probe.serverPort();
 }
 
+#ifndef Q_OS_WIN
 // A port on 127.0.0.1 where an attempt hangs as it does against a host that drops packets:
 // Linux drops the SYN for a listener whose queue (backlog 0) already holds a connection.
+// Windows refuses it instead, so no port there hangs.
 struct HangingPort {
     int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     int queued = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -69,6 +73,7 @@ struct HangingPort {
         ::close(listener);
     }
 };
+#endif
 
 } // namespace
 
@@ -138,13 +143,15 @@ private slots:
 
     void anAttemptIsGivenUpAfterTheLimitAndOnlyThen() {
         constexpr int limit = 200;
+        Link l(limit);
+#ifndef Q_OS_WIN
         HangingPort hanging;
         QVERIFY(hanging.port != 0);
-        Link l(limit);
         l.link.setHostAndPort(QStringLiteral("127.0.0.1"), hanging.port);
         l.link.OpenConnection();
         QTRY_COMPARE(l.status, (QStringList{"Suche Server 127.0.0.1", "Server 127.0.0.1 FEHLER!"}));
         QVERIFY(!l.link.isConnected());
+#endif
 
         // The next open is an attempt of its own, and one that succeeds outlives the limit;
         // a refused one is reported once, not again when the limit runs out.
