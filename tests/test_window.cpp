@@ -13,6 +13,9 @@
 #include <cerrno>
 #include <functional>
 #include <stdexcept>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace fixtures;
 using namespace window_test;
@@ -247,13 +250,19 @@ private slots:
         }
         QList<ScriptedPrompts::Box> told;
         for (const auto& box : w.fake.prompts.shown)
-            if (box.text.contains(w.ini()))
+            if (box.text.contains(QDir::toNativeSeparators(w.ini())))
                 told << box;
         QCOMPARE(told.size(), 1);
         QCOMPARE(told[0].caption, QStringLiteral(" A C H T U N G "));
         QCOMPARE(told[0].flags, mb::Ok | mb::IconExclamation);
         // The reason as the system gives it, in its language.
-        const QString why = folderIsAFile ? qt_error_string(ENOTDIR) : QStringLiteral("Binärdaten");
+#ifdef Q_OS_WIN
+        const int notAFolder = ERROR_PATH_NOT_FOUND;
+#else
+        const int notAFolder = ENOTDIR;
+#endif
+        const QString why =
+            folderIsAFile ? qt_error_string(notAFolder) : QStringLiteral("Binärdaten");
         QVERIFY2(told[0].text.contains(why), qPrintable(told[0].text));
     }
 
