@@ -46,8 +46,12 @@ struct UserFolder {
 };
 
 QString lockFile(const QString& text) {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') +
-           InstanceGuard::nameFor(text) + QStringLiteral(".lock");
+#ifdef Q_OS_WIN
+    const QString folder = QDir::tempPath();
+#else
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+#endif
+    return folder + QLatin1Char('/') + InstanceGuard::nameFor(text) + QStringLiteral(".lock");
 }
 
 #ifdef Q_OS_WIN
@@ -515,6 +519,9 @@ int main(int argc, char** argv) {
     qputenv("CANBERRA_DRIVER", "none");
     qputenv("TMPDIR", QFile::encodeName(temp.path()));
 #ifdef Q_OS_WIN
+    // Windows keeps the locks in the temporary folder.
+    qputenv("TMP", runtime.path().toLocal8Bit());
+    qputenv("TEMP", runtime.path().toLocal8Bit());
     // The user's registry values stay untouched: HKEY_CURRENT_USER is a scratch key of ours
     // for this process, gone when it ends.
     const std::wstring scratch = QStringLiteral("Software\\TorvanelClient-test-%1")
