@@ -80,6 +80,11 @@ bool InstanceGuard::tryAcquire() {
 }
 
 bool InstanceGuard::askRunningToActivate(int timeoutMs) const {
+#ifdef Q_OS_WIN
+    // Windows lets only the program the user just started take the foreground; this start
+    // hands that right on, or the running window would merely flash in the taskbar.
+    AllowSetForegroundWindow(ASFW_ANY);
+#endif
     QLocalSocket socket;
     socket.connectToServer(serverName(m_name));
     // Being reached is the whole message; the socket closes as it goes.
