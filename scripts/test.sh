@@ -28,3 +28,4 @@ done
 
 echo "=== packages ==="
 bash scripts/package-check.sh
+bash scripts/windows.sh

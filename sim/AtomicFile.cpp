@@ -9,8 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -31,52 +36,82 @@ QString systemError() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// The rename is only durable once the directory entry itself reached the disk.
-void syncDirectory(const QString& dir) {
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
+bool syncFile(int fd) {
+#ifdef Q_OS_WIN
+    return ::_commit(fd) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+// Puts `from` in the place of `to` in one step, replacing it. On Windows the move writes
+// through, so the new entry is on the disk when it returns; elsewhere the directory is synced
+// after the rename, since the rename is only durable once the directory entry reached the
+// disk. Both files must be closed: Windows refuses to move or replace a file that is open.
+bool replace(const QString& from, const QString& to, QString* why) {
+#ifdef Q_OS_WIN
+    if (!::MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        *why = qt_error_string(int(::GetLastError()));
+        return false;
+    }
+#else
+    // rename() replaces the target in one step; QFile::rename refuses an existing target.
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        *why = systemError();
+        return false;
+    }
+    const int fd =
+        ::open(QFile::encodeName(QFileInfo(to).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#endif
+    return true;
 }
 
 } // namespace
 
 bool AtomicFile::write(const QByteArray& content, QString* error) const {
     const QFileInfo target(m_path);
-    QTemporaryFile temp(target.absoluteFilePath() + kTempInfix +
-                        QString(kTempRandomLength, QLatin1Char('X')));
-    if (!temp.open()) {
-        *error = QStringLiteral("cannot create a temporary file beside %1: %2")
-                     .arg(m_path, temp.errorString());
-        return false;
-    }
-    // A temporary file is private to its owner; the table should read like any other file.
-    temp.setPermissions(target.exists() ? target.permissions()
-                                        : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                              QFile::ReadOther);
-    if (temp.write(content) != content.size() || !temp.flush()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(temp.fileName(), temp.errorString());
-        return false;
-    }
-    if (::fsync(temp.handle()) != 0) {
-        *error = QStringLiteral("cannot sync %1: %2").arg(temp.fileName(), systemError());
-        return false;
-    }
-    if (m_beforeRename && !m_beforeRename(temp.fileName())) {
+    QString tempName;
+    {
+        QTemporaryFile temp(target.absoluteFilePath() + kTempInfix +
+                            QString(kTempRandomLength, QLatin1Char('X')));
+        if (!temp.open()) {
+            *error = QStringLiteral("cannot create a temporary file beside %1: %2")
+                         .arg(m_path, temp.errorString());
+            return false;
+        }
+        // A temporary file is private to its owner; the table should read like any other file.
+        temp.setPermissions(target.exists() ? target.permissions()
+                                            : QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ReadGroup | QFile::ReadOther);
+        if (temp.write(content) != content.size() || !temp.flush()) {
+            *error = QStringLiteral("cannot write %1: %2").arg(temp.fileName(), temp.errorString());
+            return false;
+        }
+        if (!syncFile(temp.handle())) {
+            *error = QStringLiteral("cannot sync %1: %2").arg(temp.fileName(), systemError());
+            return false;
+        }
+        // QTemporaryFile::close() keeps the file open; only its end closes it, and the file
+        // must be closed to be renamed on Windows. From here on removing it is ours to do.
         temp.setAutoRemove(false);
+        tempName = temp.fileName();
+    }
+    if (m_beforeRename && !m_beforeRename(tempName)) {
         *error = QStringLiteral("write of %1 abandoned before the rename").arg(m_path);
         return false;
     }
-    // rename() replaces the target in one step; QFile::rename refuses an existing target.
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(),
-                    QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-        *error = QStringLiteral("cannot rename %1 to %2: %3")
-                     .arg(temp.fileName(), m_path, systemError());
+    QString why;
+    if (!replace(tempName, target.absoluteFilePath(), &why)) {
+        QFile::remove(tempName);
+        *error = QStringLiteral("cannot rename %1 to %2: %3").arg(tempName, m_path, why);
         return false;
     }
-    temp.setAutoRemove(false);
-    syncDirectory(target.absolutePath());
     return true;
 }
 

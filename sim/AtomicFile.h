@@ -8,7 +8,7 @@
 
 // Replaces a file's content so that a crash or a kill at any moment leaves either the old or
 // the new content, never a mix: the new content goes to a temporary file beside the target,
-// is flushed and synced to disk, and only then renamed over the target.
+// is flushed, synced to disk and closed, and only then renamed over the target.
 //
 // QSaveFile would do the same, but we want the directory synced after the rename too, and a
 // seam between the synced temporary file and the rename, where a crash hurts most.

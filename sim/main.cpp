@@ -12,19 +12,24 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#ifndef Q_OS_WIN
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
 constexpr quint16 kDefaultPort = 6767;
 
+#ifndef Q_OS_WIN
 // Without a standard input the first socket would get descriptor 0 and be read as commands.
+// (Windows sockets are handles of their own, never a C descriptor.)
 void keepStdinOccupied() {
     if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
         ::open("/dev/null", O_RDONLY);
 }
+#endif
 
 int refuse(const QString& text, int code) {
     QTextStream(stderr) << "torvanel-sim: " << text << '\n';
@@ -41,9 +46,16 @@ void print(const SimControl::Reply& reply) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifndef Q_OS_WIN
     keepStdinOccupied();
-    // A console that went away must not kill the server with the next reply we print.
+    // A console that went away must not kill the server with the next reply we print; on
+    // Windows such a write merely fails.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
+    // The log is what this program has to say: on standard error always, also when it runs
+    // without a console (a service, a redirected start), where Qt on Windows would otherwise
+    // hand it to a debugger nobody runs.
+    qputenv("QT_FORCE_STDERR_LOGGING", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("torvanel-sim"));
     qSetMessagePattern(

@@ -6,10 +6,12 @@
 #include <QTest>
 #include <memory>
 
+#ifndef Q_OS_WIN
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 using namespace fixtures;
 
@@ -46,6 +48,7 @@ quint16 closedPort() {
     return probe.serverPort();
 }
 
+#ifndef Q_OS_WIN
 // Hangs an attempt as a host that drops packets: the SYN to a full backlog-0 queue is dropped.
 struct HangingPort {
     int listener = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -66,6 +69,7 @@ struct HangingPort {
         ::close(listener);
     }
 };
+#endif
 
 } // namespace
 
@@ -127,12 +131,16 @@ private slots:
     // Given up after the limit; a connected link outlives it, a refused attempt is told once.
     void anAttemptIsGivenUpAfterTheLimitAndOnlyThen() {
         constexpr int limit = 200;
+        Link l(closedPort(), limit);
+#ifndef Q_OS_WIN
+        // Only Linux lets an attempt hang on 127.0.0.1; Windows refuses a full queue.
         HangingPort hanging;
         QVERIFY(hanging.port != 0);
-        Link l(hanging.port, limit);
+        l.link.setHostAndPort(QStringLiteral("127.0.0.1"), hanging.port);
         l.link.OpenConnection();
         QTRY_COMPARE(l.status, kFailed);
         QVERIFY(!l.link.isConnected());
+#endif
         LoopbackPeer peer;
         l.status.clear();
         l.link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());

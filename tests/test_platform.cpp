@@ -25,6 +25,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#ifdef Q_OS_WIN
+#include "platform/Beeper.h"
+
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -41,10 +46,45 @@ struct UserFolder {
 };
 
 QString lockFile(const QString& text) {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') +
-           InstanceGuard::nameFor(text) + QStringLiteral(".lock");
+#ifdef Q_OS_WIN
+    const QString folder = QDir::tempPath();
+#else
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+#endif
+    return folder + QLatin1Char('/') + InstanceGuard::nameFor(text) + QStringLiteral(".lock");
 }
 
+#ifdef Q_OS_WIN
+// A value below HKEY_CURRENT_USER\SOFTWARE\TorvanelClient as the registry holds it: its type
+// and its bytes (REG_NONE and none when it is not there).
+std::pair<DWORD, QByteArray> registryValue(const QString& key, const QString& name) {
+    const std::wstring subkey = (QStringLiteral("SOFTWARE\\TorvanelClient\\") + key).toStdWString();
+    DWORD type = REG_NONE, size = 0;
+    if (::RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name.toStdWString().c_str(),
+                       RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
+        return {REG_NONE, {}};
+    QByteArray data(size, '\0');
+    ::RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name.toStdWString().c_str(),
+                   RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
+    return {type, data.left(size)};
+}
+
+bool setRegistryValue(const QString& key, const QString& name,
+                      const std::pair<DWORD, QByteArray>& value) {
+    const std::wstring subkey = (QStringLiteral("SOFTWARE\\TorvanelClient\\") + key).toStdWString();
+    return ::RegSetKeyValueW(HKEY_CURRENT_USER, subkey.c_str(), name.toStdWString().c_str(),
+                             value.first, value.second.constData(),
+                             DWORD(value.second.size())) == ERROR_SUCCESS;
+}
+
+std::pair<DWORD, QByteArray> dword(quint32 n) {
+    return {REG_DWORD, QByteArray(reinterpret_cast<const char*>(&n), sizeof n)};
+}
+
+std::pair<DWORD, QByteArray> text(const QString& s) {
+    return {REG_SZ, QByteArray(reinterpret_cast<const char*>(s.utf16()), (s.size() + 1) * 2)};
+}
+#else
 // The alarm sound's warnings logged meanwhile, from any thread.
 struct SoundWarnings {
     static inline QMutex mutex;
@@ -77,12 +117,14 @@ int threads() {
 QStringList soundCopies() {
     return QDir::temp().entryList({QStringLiteral("TorvanelClient-alarm-*")}, QDir::Files);
 }
+#endif
 
 } // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
+#ifndef Q_OS_WIN
     void storeReadsBackWhatItWroteAndDigitsAsNumbers() {
         UserFolder home;
         SettingsUserStore store;
@@ -138,6 +180,65 @@ private slots:
         QCOMPARE(commandLineText(4, argv), QStringLiteral("Haus  2  -style"));
         QCOMPARE(commandLineText(1, argv), QString());
     }
+#else
+    // Where earlier installations keep the values, in the types they gave them: the positions
+    // as DWORDs, the busy list as text, in HKEY_CURRENT_USER\SOFTWARE\TorvanelClient itself.
+    void storeKeepsTheRegistryValuesOfEarlierInstallations() {
+        SettingsUserStore store;
+        QVERIFY(store.writeInt("Position", "Left", 10));
+        QVERIFY(store.writeInt("Position", "LeftA/B", 11));
+        QVERIFY(store.writeString("Belegt", "Belegt=", "12,17"));
+        QCOMPARE(registryValue("Position", "Left"), dword(10));
+        QCOMPARE(registryValue("Position", "LeftA%2FB"), dword(11));
+        QCOMPARE(registryValue("Belegt", "Belegt="), text("12,17"));
+        QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(10));
+        QCOMPARE(store.readInt("Position", "LeftA/B"), std::optional<int>(11));
+        QCOMPARE(store.readString("Belegt", "Belegt="), std::optional<QString>("12,17"));
+
+        // Entered by hand: a text of digits is a number, a word is none; a number is no text.
+        QVERIFY(setRegistryValue("Position", "Top", text("400")));
+        QVERIFY(setRegistryValue("Position", "Width", text("vier")));
+        QVERIFY(setRegistryValue("Belegt", "Belegt=", dword(12)));
+        QCOMPARE(store.readInt("Position", "Top"), std::optional<int>(400));
+        QVERIFY(!store.readInt("Position", "Width"));
+        QVERIFY(!store.readInt("Position", "Height"));
+        QVERIFY(!store.readString("Belegt", "Belegt="));
+    }
+
+    // Started with these raw command lines, a client takes the text after the program name
+    // exactly as Windows hands it over: blanks, quotes and every character kept.
+    void commandLineTextIsTheRawLineAfterTheProgramName_data() {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("bare") << "TorvanelClient.exe"
+                              << "";
+        QTest::newRow("blanks kept") << "TorvanelClient.exe Haus  2 "
+                                     << "Haus  2 ";
+        QTest::newRow("quoted path") << "\"C:\\Program Files\\T\\TorvanelClient.exe\"\t \"A B\""
+                                     << "\"A B\"";
+        QTest::newRow("beyond the code page") << "T.exe S\u00fcd \u2603"
+                                              << "S\u00fcd \u2603";
+    }
+    void commandLineTextIsTheRawLineAfterTheProgramName() {
+        QFETCH(QString, raw);
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        // The program started is this test, whatever the raw line names.
+        child.setCreateProcessArgumentsModifier(
+            [line = raw.toStdWString(),
+             program = QDir::toNativeSeparators(child.program()).toStdWString()](
+                QProcess::CreateProcessArguments* args) mutable {
+                args->applicationName = program.c_str();
+                args->arguments = line.data();
+            });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TORVANEL_TEST_COMMAND_LINE"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start();
+        QVERIFY(child.waitForFinished(10000));
+        QTEST(QString::fromUtf8(child.readAllStandardOutput()), "text");
+    }
+#endif
 
     void windowsCommandLineLosesOnlyTheProgramName_data() {
         QTest::addColumn<QString>("raw");
@@ -192,6 +293,7 @@ private slots:
         QVERIFY(again.tryAcquire());
     }
 
+#ifndef Q_OS_WIN
     // xdg-open always starts, so its exit code is the desktop's answer; it is awaited
     // without holding up the caller.
     void desktopOpenerAnswersThroughItsExitCode() {
@@ -202,7 +304,8 @@ private slots:
         DesktopShellOpen shell;
         for (const auto& [code, expected] : {std::pair{0, ShellOpen::Result::Opened},
                                              {3, ShellOpen::Result::NoApplication},
-                                             {4, ShellOpen::Result::Failed}}) {
+                                             { 4,
+                                               ShellOpen::Result::Failed }}) {
             QFile script(bin.filePath(QStringLiteral("xdg-open")));
             QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
             script.write("#!/bin/sh\n[ \"$1\" = \"/a b/T.ini\" ] || exit 9\nexit " +
@@ -241,13 +344,14 @@ private slots:
         QTRY_COMPARE(askedA.count(), 1);
         QCOMPARE(askedB.count(), 1);
     }
+#endif
 
     void crashedInstanceNeitherRefusesTheStartNorKeepsItsName() {
         QProcess other;
         other.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--instance"), QStringLiteral("Haus 2")});
         QVERIFY(other.waitForReadyRead(10000));
-        QCOMPARE(other.readAll(), QByteArray("held\n"));
+        QCOMPARE(other.readAll().trimmed(), QByteArray("held")); // CR LF on Windows
         InstanceGuard refused(QStringLiteral("Haus 2"));
         QVERIFY(!refused.tryAcquire());
 
@@ -329,6 +433,7 @@ private slots:
         QVERIFY(*std::max_element(samples, samples + count) > 16000);
     }
 
+#ifndef Q_OS_WIN
     // Its thread starts and the sound library is mapped when the first alarm is due, and the
     // library not for a sound file that cannot be read. Failures (here: no such file, no such
     // driver) are said once in the log, however often the alarm sounds; the thread and the
@@ -375,9 +480,26 @@ private slots:
         // Gone while its first sound may still be starting.
         DesktopAlarmSound(QStringLiteral(TORVANEL_ALARM_WAV)).play();
     }
+#else
+    // The tones of the watch tick and of the quit, and the ends of what Beep takes: each
+    // comes back, so the tick that beeps goes on.
+    void beepsReturn() {
+        SystemBeeper beeper;
+        for (const auto& [hz, ms] : {std::pair{500, 250}, {1000, 100}, {37, 1}, {32767, 1}})
+            beeper.beep(hz, ms);
+    }
+#endif
 };
 
 int main(int argc, char** argv) {
+#ifdef Q_OS_WIN
+    // Stands for a client started with a raw command line: says the text it takes from it.
+    if (qEnvironmentVariableIsSet("TORVANEL_TEST_COMMAND_LINE")) {
+        const QByteArray text = commandLineText(argc, argv).toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        return 0;
+    }
+#endif
     // Stands for another client: holds the guard for a text until it is killed.
     if (argc == 3 && qstrcmp(argv[1], "--instance") == 0) {
         QCoreApplication app(argc, argv);
@@ -396,6 +518,26 @@ int main(int argc, char** argv) {
     // An alarm sound goes nowhere, also on a desktop with speakers.
     qputenv("CANBERRA_DRIVER", "none");
     qputenv("TMPDIR", QFile::encodeName(temp.path()));
+#ifdef Q_OS_WIN
+    // Windows keeps the locks in the temporary folder.
+    qputenv("TMP", runtime.path().toLocal8Bit());
+    qputenv("TEMP", runtime.path().toLocal8Bit());
+    // The user's registry values stay untouched: HKEY_CURRENT_USER is a scratch key of ours
+    // for this process, gone when it ends.
+    const std::wstring scratch = QStringLiteral("Software\\TorvanelClient-test-%1")
+                                     .arg(QCoreApplication::applicationPid())
+                                     .toStdWString();
+    HKEY user = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, scratch.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &user, nullptr) != ERROR_SUCCESS ||
+        ::RegOverridePredefKey(HKEY_CURRENT_USER, user) != ERROR_SUCCESS)
+        qFatal("no scratch key for HKEY_CURRENT_USER");
+    const auto dropScratch = qScopeGuard([&] {
+        ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        ::RegCloseKey(user);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, scratch.c_str());
+    });
+#endif
     QApplication app(argc, argv);
     TestPlatform t;
     return QTest::qExec(&t, argc, argv);

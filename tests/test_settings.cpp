@@ -24,6 +24,14 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 
 const char* const kPosition[] = {"Left", "Top", "Height", "Width"};
 
+// A file the client makes has the platform's line ends; one it finds keeps its own.
+QByteArray made(QByteArray text) {
+#ifdef Q_OS_WIN
+    text.replace("\n", "\r\n");
+#endif
+    return text;
+}
+
 // One instance's settings: the file in the program folder, the user store, the text.
 struct Client {
     FakeServices fake;
@@ -142,9 +150,8 @@ private slots:
         QVERIFY(s.inSysTry());
         QCOMPARE(s.placement(), QRect(0, 0, 600, 135));
         QCOMPARE(c.save(), QString());
-        QCOMPARE(readAll(c.ini()),
-                 QByteArray("[UDPLink]\nH_Port=6767\nH_TCPIP=127.0.0.1\n"
-                            "[AllGEMEIN]\nLogoDatei=BMP_klein.bmp\nInSysTry=1\n"));
+        QCOMPARE(readAll(c.ini()), made("[UDPLink]\nH_Port=6767\nH_TCPIP=127.0.0.1\n"
+                                        "[AllGEMEIN]\nLogoDatei=BMP_klein.bmp\nInSysTry=1\n"));
         QCOMPARE(c.position(QString()), (QVariantList{0, 0, 200, 600}));
     }
 
@@ -237,8 +244,8 @@ private slots:
         Client c;
         c.start(QStringLiteral("Süd"));
         QCOMPARE(c.save(), QString());
-        QVERIFY(readAll(c.ini()).startsWith("[UDPLinkS\xC3\xBC"
-                                            "d]\n"));
+        QVERIFY(readAll(c.ini()).startsWith(made("[UDPLinkS\xC3\xBC"
+                                                 "d]\n")));
     }
 
     void aLastLineWithoutItsLineEndCounts() {
@@ -276,7 +283,7 @@ private slots:
         c.setIni({});
         c.start(QStringLiteral("A "));
         QCOMPARE(c.save(), QString());
-        QVERIFY(readAll(c.ini()).startsWith("[UDPLinkA ]\nH_Port=6767\n"));
+        QVERIFY(readAll(c.ini()).startsWith(made("[UDPLinkA ]\nH_Port=6767\n")));
     }
 
     // A text that no section line can hold gets the defaults and nothing of its own written;
@@ -308,7 +315,8 @@ private slots:
         QCOMPARE(s.port(), 6767);
         QCOMPARE(s.host(), QStringLiteral("127.0.0.1"));
         const QString problem = c.save(QRect(1, 2, 610, 220));
-        QVERIFY2(problem.contains(why) && problem.contains(c.ini()), qPrintable(problem));
+        QVERIFY2(problem.contains(why) && problem.contains(QDir::toNativeSeparators(c.ini())),
+                 qPrintable(problem));
         QCOMPARE(readAll(c.ini()), file + "[ALLGEMEIN]\nInSysTry=1\n");
         QCOMPARE(c.position(t), (QVariantList{1, 2, 220, 610}));
     }
@@ -354,7 +362,8 @@ private slots:
             c.setIni(text);
             QCOMPARE(c.start().port(), 6767);
             const QString problem = c.save();
-            QVERIFY2(problem.contains(c.ini()) && problem.contains(QString::fromUtf8(why)),
+            QVERIFY2(problem.contains(QDir::toNativeSeparators(c.ini())) &&
+                         problem.contains(QString::fromUtf8(why)),
                      qPrintable(problem));
             QVERIFY(readAll(c.ini()) == text);
         }

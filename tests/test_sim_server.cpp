@@ -176,6 +176,11 @@ private slots:
     // The torvanel-sim program itself: its standard input and its exit codes.
     void obeysCommandsTypedOnStandardInput() {
         QProcess sim;
+        // Its log reaches its standard error also where it has no console and nobody told Qt
+        // so (on Windows Qt would give the log to a debugger then).
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_FORCE_STDERR_LOGGING"));
+        sim.setProcessEnvironment(env);
         sim.start(TORVANEL_SIM, {"--port", "0", "--table", m_program});
         const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
         QString log;

@@ -12,6 +12,9 @@
 #include <QWindow>
 #include <cerrno>
 #include <functional>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace fixtures;
 using namespace window_test;
@@ -122,10 +125,15 @@ private slots:
         QCOMPARE(captions, (QStringList{" A C H T U N G ", " A C H T U N G ", " A C H T U N G ",
                                         "TorvanelClient", " A C H T U N G "}));
         const auto& told = w.fake.prompts.shown[0];
-        QVERIFY(told.text.contains(w.ini()));
+        QVERIFY(told.text.contains(QDir::toNativeSeparators(w.ini())));
         QCOMPARE(told.flags, mb::Ok | mb::IconExclamation);
         // The reason as the system gives it, in its language.
-        QVERIFY2(told.text.contains(qt_error_string(ENOTDIR)), qPrintable(told.text));
+#ifdef Q_OS_WIN
+        const int notAFolder = ERROR_PATH_NOT_FOUND;
+#else
+        const int notAFolder = ENOTDIR;
+#endif
+        QVERIFY2(told.text.contains(qt_error_string(notAFolder)), qPrintable(told.text));
         QCOMPARE(w.fake.prompts.shown[3].flags, mb::Ok | mb::IconHand);
         QVERIFY(!w.form->findChild<QSystemTrayIcon*>()->isVisible());
         for (int tick = 0; tick < 6; ++tick)

@@ -11,11 +11,6 @@ ServerLink::ServerLink(int tableRequestIntervalMs, int connectTimeoutMs, QObject
     ConnectLimit.setSingleShot(true);
     ConnectLimit.setInterval(connectTimeoutMs);
     connect(&ConnectLimit, &QTimer::timeout, this, &ServerLink::ConnectTimeout);
-    connect(&ClientZuServer, &QAbstractSocket::stateChanged, this,
-            [this](QAbstractSocket::SocketState state) {
-                if (state == QAbstractSocket::HostLookupState)
-                    ClientZuServerLookup();
-            });
     connect(&ClientZuServer, &QAbstractSocket::connected, this, &ServerLink::ClientZuServerConnect);
     connect(&ClientZuServer, &QAbstractSocket::disconnected, this,
             &ServerLink::ClientZuServerDisconnect);
@@ -47,6 +42,10 @@ void ServerLink::OpenConnection() {
                            QString::number(m_port) + QStringLiteral(" ungültig"));
         return;
     }
+    // Every attempt begins with the search, shown before the socket can report anything, so
+    // that the status line reads the same on every platform whatever states Qt passes
+    // through on its way to the outcome.
+    ClientZuServerLookup();
     // Started first: a failure reported from inside connectToHost must find it running.
     ConnectLimit.start();
     ClientZuServer.connectToHost(m_host, quint16(m_port));

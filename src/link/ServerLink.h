@@ -9,10 +9,10 @@
 #include <QTimer>
 
 // The one connection to the server. Qt's socket signals are mapped onto handlers named after
-// the socket's events, which keep `Connected` and the status text up to date; the host
-// appears in the status as configured, never as resolved. After every connect the table is
-// requested every `Timer2` interval until a table frame arrives. An attempt that has neither
-// succeeded nor failed after `connectTimeoutMs` is given up and reported as failed.
+// the socket's events, which keep `Connected` and the status text up to date; an attempt
+// shows the search first. The host appears as configured, never as resolved. After every connect
+// the table is requested every `Timer2` interval until a table frame arrives. An attempt that has
+// neither succeeded nor failed after `connectTimeoutMs` is given up and reported as failed.
 //
 // What the server sends enters only through ClientZuServerRead: every complete frame is
 // handed on in arrival order, by kind; frames with other tags change nothing. Receivers are

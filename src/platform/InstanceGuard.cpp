@@ -11,10 +11,16 @@
 namespace {
 
 QString lockFolder() {
+#ifdef Q_OS_WIN
+    // Windows has no runtime folder; Qt names the user's profile folder instead, where a lock
+    // would lie among the user's own files. The temporary folder is the user's too.
+    return QDir::tempPath();
+#else
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty())
         dir = QDir::tempPath();
     return dir;
+#endif
 }
 
 // Where a running instance listens: per user, as the lock is. A name in the shared /tmp
@@ -74,6 +80,11 @@ bool InstanceGuard::tryAcquire() {
 }
 
 bool InstanceGuard::askRunningToActivate(int timeoutMs) const {
+#ifdef Q_OS_WIN
+    // Windows lets only the program the user just started take the foreground; this start
+    // hands that right on, or the running window would merely flash in the taskbar.
+    AllowSetForegroundWindow(ASFW_ANY);
+#endif
     QLocalSocket socket;
     socket.connectToServer(serverName(m_name));
     // Being reached is the whole message; the socket closes as it goes.

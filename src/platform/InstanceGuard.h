@@ -7,9 +7,9 @@
 #include <memory>
 
 // One running client per command-line text. The guard is a lock file in the user's runtime
-// folder; its name comes from a hash of "TorvanelClient" + text, so a text of any length or
-// content (slashes, blanks, umlauts) makes a valid, distinct name. Texts are compared
-// exactly: "a" and "A", or "A" and "A " are different instances.
+// folder (on Windows the user's temporary folder); its name comes from a hash of "TorvanelClient" +
+// text, so a text of any length or content (slashes, blanks, umlauts) makes a valid, distinct name.
+// Texts are compared exactly: "a" and "A", or "A" and "A " are different instances.
 //
 // The running instance also listens on a local socket of the same name beside the lock
 // (on Windows a pipe named for the user and session), so that a refused start can ask it to
