@@ -137,6 +137,17 @@ private slots:
         // The first of two like-named sections is read, so written; "k" alone is no entry.
         QCOMPARE(profile::setEntry("[s]\nk\nk=1\n[S]\nk=2\n", "s", "k", "9"),
                  QByteArray("[s]\nk\nk=9\n[S]\nk=2\n"));
+        // An entry above every header belongs to no section.
+        QCOMPARE(profile::setEntry("k=0\n[s]\n", "s", "k", "1"), QByteArray("k=0\n[s]\nk=1\n"));
+        // A write builds on the file as it is now (here: deleted meanwhile), without the
+        // blanks around the value.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.ini");
+        writeAll(path, "[s]\nalt=1\n");
+        IniFile ini(path);
+        QVERIFY(QFile::remove(path));
+        ini.writeString("s", "k", " x ");
+        QCOMPARE(readAll(path), made("[s]\nk=x\n"));
         // Names match in any ASCII case, the ends of the alphabet included, and nothing else.
         QVERIFY(profile::sameName("AZaz", "azAZ"));
         QVERIFY(!profile::sameName("Z", "[") && !profile::sameName("z", "Z_"));
