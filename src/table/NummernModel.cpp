@@ -63,8 +63,16 @@ QVariant NummernModel::headerData(int section, Qt::Orientation orientation, int 
     if (m_design)
         return QString();
     if (orientation == Qt::Horizontal)
-        return kTitles.value(section);
-    return QStringLiteral("Verb. %1").arg(section + 1);
+        return columnTitle(table::Field(section));
+    return rowLabel(section);
+}
+
+QString NummernModel::columnTitle(table::Field column) {
+    return kTitles.value(column);
+}
+
+QString NummernModel::rowLabel(int row) {
+    return QStringLiteral("Verb. %1").arg(row + 1);
 }
 
 Qt::ItemFlags NummernModel::flags(const QModelIndex& index) const {
