@@ -298,6 +298,36 @@ private slots:
         QCOMPARE(order.validate(moved, pos), QValidator::Acceptable);
     }
 
+    // Each table puts the keyboard on its first number; Enter or typing opens the editor,
+    // Escape leaves the cell as it was, Ctrl+S saves with what the editor holds.
+    void theGridWorksFromTheKeyboard() {
+        Window w;
+        w.start();
+        w.showActive();
+        QVERIFY(w.load({tableLine("4711", "", "", "", "alt"), tableLine("20")}));
+        QTableView* grid = w.grid();
+        QCOMPARE(grid->currentIndex(), w.at(0, table::Number));
+        grid->setCurrentIndex(w.at(1, table::Remark));
+        w.form->NummernGridDblClick(1);
+        QCOMPARE(grid->currentIndex(), w.at(0, table::Number));
+        const auto editor = [&] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); };
+        QTest::keyClick(grid, Qt::Key_Return);
+        QVERIFY(editor());
+        QCOMPARE(editor()->text(), QStringLiteral("20"));
+        QTest::keyClick(editor(), Qt::Key_Return);
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QTest::keyClick(grid, Qt::Key_9);
+        QCOMPARE(editor()->text(), QStringLiteral("9"));
+        QTest::keyClick(editor(), Qt::Key_Escape);
+        QVERIFY(!editor());
+        QCOMPARE(w.model().rows()[0][table::Alarm], pad("", 20));
+        QTest::keyClicks(grid, "5");
+        QTest::keyClick(editor(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(w.fake.prompts.texts(), QStringList{kSaveQuestion});
+        QCOMPARE(w.sent(),
+                 QList<QByteArray>{sdat({record("20", "5"), record("4711", "", "", "alt")})});
+    }
+
     // Sent with the open editor's text; refused, the window stays up and the program runs.
     void savingFromTheWindow_data() {
         QTest::addColumn<int>("action");

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -190,6 +191,10 @@ void TNummernForm::buildComponents() {
     B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
 
     connect(Button1, &QPushButton::clicked, this, &TNummernForm::Button1Click);
+    // Anywhere in the window, an open editor included: what it holds goes with the save.
+    auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    save->setContext(Qt::WindowShortcut);
+    connect(save, &QShortcut::activated, Button1, &QPushButton::click);
     connect(B1, &QAction::triggered, this, &TNummernForm::B1Click);
     new ClickFilter(NummernText, [this] { NummernTextClick(); });
 }
