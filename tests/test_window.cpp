@@ -266,6 +266,13 @@ private slots:
         auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(w.at(1, table::Number)));
         QVERIFY(editor);
         QCOMPARE(editor->text(), QStringLiteral("4"));
+        // Its free positions are drawn as underscores, its text stays as it was.
+        const QImage drawn = editor->grab().toImage();
+        int marks = 0;
+        for (int x = drawn.width() / 2; x < drawn.width(); ++x)
+            for (int y = 0; y < drawn.height(); ++y)
+                marks += drawn.pixel(x, y) != drawn.pixel(drawn.width() - 1, 0);
+        QVERIFY(marks > 10);
         QTest::keyClick(editor, Qt::Key_Escape);
         QVERIFY(w.typeInto(0, table::Alarm, "12x 3"));
         QVERIFY(w.typeInto(0, table::Number, "!Zi. 12-b Empfang, 1"));
