@@ -335,6 +335,29 @@ private slots:
                  QList<QByteArray>{sdat({record("20", "5"), record("4711", "", "", "alt")})});
     }
 
+    // A title that does not fit its designed width widens its column; the window keeps its size.
+    void titlesAreReadWhole() {
+        Window w;
+        w.start();
+        w.showActive();
+        QHeaderView* titles = w.grid()->horizontalHeader();
+        QHeaderView* labels = w.grid()->verticalHeader();
+        QFont large = titles->font();
+        large.setPixelSize(24);
+        titles->setFont(large);
+        labels->setFont(large);
+        const QSize size = w.form->size();
+        QVERIFY(w.load(QList<QByteArray>(120, tableLine("4711"))));
+        QVERIFY(labels->fontMetrics().horizontalAdvance("Verb. 120") < labels->width());
+        for (int c = 0; c < table::FieldCount; ++c) {
+            const QString title = NummernModel::columnTitle(table::Field(c));
+            QVERIFY2(titles->fontMetrics().horizontalAdvance(title) < titles->sectionSize(c),
+                     qPrintable(title));
+        }
+        QCOMPARE(titles->sectionSize(table::Remark), 288);
+        QCOMPARE(w.form->size(), size);
+    }
+
     // Sent with the open editor's text; refused, the window stays up and the program runs.
     void savingFromTheWindow_data() {
         QTest::addColumn<int>("action");

@@ -149,13 +149,14 @@ void TNummernForm::buildComponents() {
     NummernGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     NummernGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
     NummernGrid->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    NummernGrid->verticalHeader()->setFixedWidth(kColumnWidths[0]);
     NummernGrid->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     NummernGrid->verticalHeader()->setHighlightSections(false);
     NummernGrid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     NummernGrid->horizontalHeader()->setFixedHeight(kRowHeight + 2);
-    for (int c = 0; c < table::FieldCount; ++c)
-        NummernGrid->setColumnWidth(c, kColumnWidths[c + 1]);
+    fitColumnsToTitles();
+    // The titles come with the first table.
+    connect(&m_table.model(), &QAbstractItemModel::modelReset, this,
+            &TNummernForm::fitColumnsToTitles);
     setupNummernGrid();
 
     Panel1 = new QWidget(this);
@@ -197,6 +198,16 @@ void TNummernForm::buildComponents() {
     connect(save, &QShortcut::activated, Button1, &QPushButton::click);
     connect(B1, &QAction::triggered, this, &TNummernForm::B1Click);
     new ClickFilter(NummernText, [this] { NummernTextClick(); });
+}
+
+void TNummernForm::fitColumnsToTitles() {
+    // The widths as designed suit the designer's font; with a larger one a title would be cut,
+    // so its column grows and the grid scrolls rather than the window.
+    QHeaderView* titles = NummernGrid->horizontalHeader();
+    for (int c = 0; c < table::FieldCount; ++c)
+        NummernGrid->setColumnWidth(c, qMax(kColumnWidths[c + 1], titles->sectionSizeHint(c)));
+    QHeaderView* labels = NummernGrid->verticalHeader();
+    labels->setFixedWidth(qMax(kColumnWidths[0], labels->sizeHint().width()));
 }
 
 void TNummernForm::setCaption(QLabel* label, const QString& text) {
