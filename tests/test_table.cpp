@@ -88,6 +88,7 @@ private slots:
                                                   " 12.50", "  K\374che  " + QByteArray(31, 'x')}));
         QCOMPARE(model.index(119, table::Remark).data().toString(), "  Küche  " + QString(31, 'x'));
         QCOMPARE(t.table.rowNst()[119], QByteArray("4711"));
+        QCOMPARE(model.index(119, table::Number).data(Qt::AccessibleTextRole), QVariant("4711"));
         // A body without line ends still ends; an empty table empties the grid.
         QCOMPARE(table::parseTableFrame("[___D_IN]4711{_ENDE__}"), QList<QByteArray>(120, "  "));
         t.load({});
@@ -168,7 +169,9 @@ private slots:
             << "Verb. 3: Ruf/Zi.-Nummer 4711 → 4811; Bemerk. Empfang → Rezeption";
         QTest::newRow("emptied and filled")
             << QList<QByteArray>{tableLine("1", "", "110", "", "K\xFC")}
-            << QList<QByteArray>{tableLine("1", "0815", "", "", "K\xFC" "che")}
+            << QList<QByteArray>{tableLine("1", "0815", "", "",
+                                           "K\xFC"
+                                           "che")}
             << "Verb. 1: Alarm Nummer. (leer) → 0815; Not Nummer. 110 → (leer); Bemerk. Kü → Küche";
         QTest::newRow("blanks only")
             << QList<QByteArray>{one, tableLine("2", "", "", "", "x")}

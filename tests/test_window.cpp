@@ -3,6 +3,7 @@
 #include "app/TorvanelApplication.h"
 #include "table/EditMask.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QHeaderView>
 #include <QMenu>
@@ -168,6 +169,9 @@ private slots:
         QCOMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
         // The notice is drawn whole over the logo: its red letters show where the logo lies.
         QLabel* notice = w.child<QLabel>("Label1");
+        // Read out by its text, which tells the change.
+        QCOMPARE(QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Name),
+                 w.label("Label1"));
         QVERIFY(notice->width() >= notice->sizeHint().width());
         const QImage panel = w.child<QWidget>("Panel1")->grab().toImage();
         int redOverLogo = 0;

@@ -158,7 +158,10 @@ void TNummernForm::buildComponents() {
     connect(&m_table.model(), &QAbstractItemModel::modelReset, this,
             &TNummernForm::fitColumnsToTitles);
     setupNummernGrid();
-
+    NummernGrid->setAccessibleName(QStringLiteral("Rufnummern"));
+    NummernGrid->setAccessibleDescription(
+        QStringLiteral("Je Verbindung Ruf/Zi.-Nummer, Alarm Nummer, Not Nummer, Gebühr und "
+                       "Bemerkung. Eingabe oder F2 bearbeitet, Strg+S speichert."));
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(kPanelHeight);
@@ -170,8 +173,12 @@ void TNummernForm::buildComponents() {
     alarm.setBold(true);
     Label1->setFont(alarm);
     Label1->setStyleSheet(QStringLiteral("color: red;"));
+    // The labels' texts are their accessible names, so that a change is read out; the
+    // descriptions say what they are about.
+    Label1->setAccessibleDescription(QStringLiteral("Alarmhinweis"));
     Label2 = placedLabel(Panel1, 16, 16);
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAccessibleDescription(QStringLiteral("Verbindung zum Server"));
     Image1 = new QLabel(Panel1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(383, 2, 156, 25);
@@ -179,6 +186,8 @@ void TNummernForm::buildComponents() {
     Image1->setPixmap(QPixmap(QStringLiteral(":/logo.bmp")));
     Button1 = new QPushButton(QStringLiteral("Speichern"), Panel1);
     Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setAccessibleDescription(
+        QStringLiteral("Sendet die geänderte Tabelle an den Server (Strg+S)"));
     Button1->setGeometry(221, 2, 130, 25);
     Label1->setAutoFillBackground(true);
     Label1->raise();

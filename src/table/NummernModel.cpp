@@ -46,6 +46,9 @@ QVariant NummernModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return wire::fromWire(m_rows.at(index.row())[index.column()]);
+    // A screen reader reads the value, not the blanks that pad it to the field's width.
+    if (role == Qt::AccessibleTextRole)
+        return wire::fromWire(table::trimmed(m_rows.at(index.row())[index.column()]));
     return {};
 }
 
