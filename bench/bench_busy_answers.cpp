@@ -32,7 +32,9 @@ constexpr int kHour = 3600 * 1000;
 // Nothing here may wait for a person or reach the desktop.
 class NoPrompts final : public Prompts {
 public:
-    int ask(const QString&, const QString&, unsigned) override { return mb::IdOk; }
+    int ask(const QString&, const QString&, unsigned, const QString& = {}) override {
+        return mb::IdOk;
+    }
 };
 class NoBeeper final : public Beeper {
 public:

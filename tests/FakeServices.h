@@ -20,6 +20,7 @@ public:
         QString text;
         QString caption;
         unsigned flags;
+        QString details;
     };
     QList<Box> shown;
     QList<int> answers; // taken from the front; mb::IdOk when exhausted
@@ -31,8 +32,9 @@ public:
             t << box.text;
         return t;
     }
-    int ask(const QString& text, const QString& caption, unsigned flags) override {
-        shown.append({text, caption, flags});
+    int ask(const QString& text, const QString& caption, unsigned flags,
+            const QString& details = {}) override {
+        shown.append({text, caption, flags, details});
         if (whileOpen)
             whileOpen(shown.last());
         return answers.isEmpty() ? mb::IdOk : answers.takeFirst();

@@ -3,6 +3,7 @@
 #include "TableFixtures.h"
 #include "link/ServerLink.h"
 #include "table/NumberTable.h"
+#include "table/SavePlan.h"
 #include "table/TableRecord.h"
 #include "table/TableSort.h"
 
@@ -87,6 +88,7 @@ private slots:
                                                   " 12.50", "  K\374che  " + QByteArray(31, 'x')}));
         QCOMPARE(model.index(119, table::Remark).data().toString(), "  Küche  " + QString(31, 'x'));
         QCOMPARE(t.table.rowNst()[119], QByteArray("4711"));
+        QCOMPARE(model.index(119, table::Number).data(Qt::AccessibleTextRole), QVariant("4711"));
         // A body without line ends still ends; an empty table empties the grid.
         QCOMPARE(table::parseTableFrame("[___D_IN]4711{_ENDE__}"), QList<QByteArray>(120, "  "));
         t.load({});
@@ -133,6 +135,12 @@ private slots:
         QCOMPARE(t.asked(), QStringList{kSaveQuestion});
         QCOMPARE(t.fake.prompts.shown[0].caption, QStringLiteral(" A C H T U N G "));
         QCOMPARE(t.fake.prompts.shown[0].flags, mb::OkCancel | mb::IconQuestion | mb::DefButton2);
+        QCOMPARE(t.fake.prompts.shown[0].details,
+                 QStringLiteral("Verb. 1: Ruf/Zi.-Nummer 4711 → 4712\n"
+                                "Verb. 2: Ruf/Zi.-Nummer 4800 → 1234567890123456789\n"
+                                "Verb. 3: Ruf/Zi.-Nummer 4900 → 4901\n"
+                                "Verb. 4: Ruf/Zi.-Nummer 5000 → 5001\n"
+                                "Verb. 5: Bemerk. Gebühr → Küche, Gebühr €"));
         QCOMPARE(t.sent(), QList<QByteArray>{});
         t.fake.prompts.shown.clear();
         QVERIFY(t.table.SaveTable());
@@ -148,6 +156,46 @@ private slots:
         QVERIFY(t.table.SaveTable());
         QCOMPARE(t.asked(), (QStringList{kSaveQuestion, "Nst. 5000 (5001)  Gebühren löschen ? "}));
         QCOMPARE(t.sent(), (QList<QByteArray>{gloe("5000"), saved}));
+    }
+
+    void thePreviewNamesEachVisibleChange_data() {
+        QTest::addColumn<QList<QByteArray>>("loaded");
+        QTest::addColumn<QList<QByteArray>>("edited");
+        QTest::addColumn<QString>("preview");
+        const QByteArray one = tableLine("1"), two = tableLine("2", "", "", "9.00");
+        QTest::newRow("renumbered")
+            << QList<QByteArray>{one, two, tableLine("4711", "", "", "1.00", "Empfang")}
+            << QList<QByteArray>{one, two, tableLine("4811", "", "", "1.00", "Rezeption")}
+            << "Verb. 3: Ruf/Zi.-Nummer 4711 → 4811; Bemerk. Empfang → Rezeption";
+        QTest::newRow("emptied and filled")
+            << QList<QByteArray>{tableLine("1", "", "110", "", "K\xFC")}
+            << QList<QByteArray>{tableLine("1", "0815", "", "",
+                                           "K\xFC"
+                                           "che")}
+            << "Verb. 1: Alarm Nummer. (leer) → 0815; Not Nummer. 110 → (leer); Bemerk. Kü → Küche";
+        QTest::newRow("blanks only")
+            << QList<QByteArray>{one, tableLine("2", "", "", "", "x")}
+            << QList<QByteArray>{tableLine("  1"), two + "  x  "} << QString();
+        QList<QByteArray> loaded, edited;
+        QStringList preview;
+        for (int i = 0; i < 120; ++i) {
+            loaded << tableLine(QByteArray::number(i));
+            edited << tableLine(QByteArray::number(i + 1000));
+            if (i < 30)
+                preview << QStringLiteral("Verb. %1: Ruf/Zi.-Nummer %2 → %3")
+                               .arg(i + 1)
+                               .arg(i)
+                               .arg(i + 1000);
+        }
+        preview << QStringLiteral("… und 90 weitere Zeilen");
+        QTest::newRow("a whole table") << loaded << edited << preview.join(u'\n');
+    }
+    void thePreviewNamesEachVisibleChange() {
+        QFETCH(QList<QByteArray>, loaded);
+        QFETCH(QList<QByteArray>, edited);
+        NummernModel model;
+        model.fill(edited);
+        QTEST(table::changePreview(model.rows(), loaded), "preview");
     }
 
     // Matched as the server does: trimmed, no leading "!", to the first blank; empty never twins.

@@ -3,6 +3,7 @@
 #include "app/TorvanelApplication.h"
 #include "table/EditMask.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QHeaderView>
 #include <QMenu>
@@ -176,6 +177,9 @@ private slots:
         QCOMPARE(w.label("Label1"), QStringLiteral(" ALARM = AUS !"));
         // The notice is drawn whole over the logo: its red letters show where the logo lies.
         QLabel* notice = w.child<QLabel>("Label1");
+        // Read out by its text, which tells the change.
+        QCOMPARE(QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Name),
+                 w.label("Label1"));
         QVERIFY(notice->width() >= notice->sizeHint().width());
         const QImage panel = w.child<QWidget>("Panel1")->grab().toImage();
         int redOverLogo = 0;
@@ -274,6 +278,13 @@ private slots:
         auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(w.at(1, table::Number)));
         QVERIFY(editor);
         QCOMPARE(editor->text(), QStringLiteral("4"));
+        // Its free positions are drawn as underscores, its text stays as it was.
+        const QImage drawn = editor->grab().toImage();
+        int marks = 0;
+        for (int x = drawn.width() / 2; x < drawn.width(); ++x)
+            for (int y = 0; y < drawn.height(); ++y)
+                marks += drawn.pixel(x, y) != drawn.pixel(drawn.width() - 1, 0);
+        QVERIFY(marks > 10);
         QTest::keyClick(editor, Qt::Key_Escape);
         QVERIFY(w.typeInto(0, table::Alarm, "12x 3"));
         QVERIFY(w.typeInto(0, table::Number, "!Zi. 12-b Empfang, 1"));
@@ -304,6 +315,59 @@ private slots:
         QCOMPARE(alarm.validate(more, pos), QValidator::Invalid);
         QCOMPARE(alarm.validate(swapped, pos), QValidator::Invalid);
         QCOMPARE(order.validate(moved, pos), QValidator::Acceptable);
+    }
+
+    // Each table puts the keyboard on its first number; Enter or typing opens the editor,
+    // Escape leaves the cell as it was, Ctrl+S saves with what the editor holds.
+    void theGridWorksFromTheKeyboard() {
+        Window w;
+        w.start();
+        w.showActive();
+        QVERIFY(w.load({tableLine("4711", "", "", "", "alt"), tableLine("20")}));
+        QTableView* grid = w.grid();
+        QCOMPARE(grid->currentIndex(), w.at(0, table::Number));
+        grid->setCurrentIndex(w.at(1, table::Remark));
+        w.form->NummernGridDblClick(1);
+        QCOMPARE(grid->currentIndex(), w.at(0, table::Number));
+        const auto editor = [&] { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); };
+        QTest::keyClick(grid, Qt::Key_Return);
+        QVERIFY(editor());
+        QCOMPARE(editor()->text(), QStringLiteral("20"));
+        QTest::keyClick(editor(), Qt::Key_Return);
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QTest::keyClick(grid, Qt::Key_9);
+        QCOMPARE(editor()->text(), QStringLiteral("9"));
+        QTest::keyClick(editor(), Qt::Key_Escape);
+        QVERIFY(!editor());
+        QCOMPARE(w.model().rows()[0][table::Alarm], pad("", 20));
+        QTest::keyClicks(grid, "5");
+        QTest::keyClick(editor(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(w.fake.prompts.texts(), QStringList{kSaveQuestion});
+        QCOMPARE(w.sent(),
+                 QList<QByteArray>{sdat({record("20", "5"), record("4711", "", "", "alt")})});
+    }
+
+    // A title that does not fit its designed width widens its column; the window keeps its size.
+    void titlesAreReadWhole() {
+        Window w;
+        w.start();
+        w.showActive();
+        QHeaderView* titles = w.grid()->horizontalHeader();
+        QHeaderView* labels = w.grid()->verticalHeader();
+        QFont large = titles->font();
+        large.setPixelSize(24);
+        titles->setFont(large);
+        labels->setFont(large);
+        const QSize size = w.form->size();
+        QVERIFY(w.load(QList<QByteArray>(120, tableLine("4711"))));
+        QVERIFY(labels->fontMetrics().horizontalAdvance("Verb. 120") < labels->width());
+        for (int c = 0; c < table::FieldCount; ++c) {
+            const QString title = NummernModel::columnTitle(table::Field(c));
+            QVERIFY2(titles->fontMetrics().horizontalAdvance(title) < titles->sectionSize(c),
+                     qPrintable(title));
+        }
+        QCOMPARE(titles->sectionSize(table::Remark), 288);
+        QCOMPARE(w.form->size(), size);
     }
 
     // Sent with the open editor's text; refused, the window stays up and the program runs.

@@ -3,10 +3,43 @@
 #include "table/NummernDelegate.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTableView>
 
 // The grid's behaviour: in-place editing under the column masks, Tab between cells, and
 // re-sorting by a double-click on the number or remark header.
+
+namespace {
+
+// Enter opens the current cell's editor, as F2 does. Item views leave Enter to activation on
+// every desktop but the Mac; this grid has nothing to activate, and an operator who works with
+// the keyboard expects Enter to start and to end an edit.
+class EnterEdits final : public QObject {
+public:
+    explicit EnterEdits(QTableView* grid) : QObject(grid), m_grid(grid) {
+        grid->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // An editor's own Enter, which ends the edit, comes up to the grid as well.
+        if (watched == m_grid && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            const QModelIndex current = m_grid->currentIndex();
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+                (current.flags() & Qt::ItemIsEditable) && !m_grid->indexWidget(current)) {
+                m_grid->edit(current);
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QTableView* m_grid;
+};
+
+} // namespace
 
 void TNummernForm::setupNummernGrid() {
     auto* delegate = new NummernDelegate(NummernGrid);
@@ -16,7 +49,13 @@ void TNummernForm::setupNummernGrid() {
     NummernGrid->setEditTriggers(
         QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    new EnterEdits(NummernGrid);
     connect(delegate, &NummernDelegate::edited, this, &TNummernForm::NummernGridSetEditText);
+    // A new table puts the keyboard on its first number, where the operator starts to work.
+    connect(&m_table.model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (m_table.model().rowCount() > 0)
+            NummernGrid->setCurrentIndex(m_table.model().index(0, table::Number));
+    });
     connect(NummernGrid->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
             [this](int section) { NummernGridDblClick(section + 1); });
 }

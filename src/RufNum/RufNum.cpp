@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -148,15 +149,19 @@ void TNummernForm::buildComponents() {
     NummernGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     NummernGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
     NummernGrid->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    NummernGrid->verticalHeader()->setFixedWidth(kColumnWidths[0]);
     NummernGrid->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     NummernGrid->verticalHeader()->setHighlightSections(false);
     NummernGrid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     NummernGrid->horizontalHeader()->setFixedHeight(kRowHeight + 2);
-    for (int c = 0; c < table::FieldCount; ++c)
-        NummernGrid->setColumnWidth(c, kColumnWidths[c + 1]);
+    fitColumnsToTitles();
+    // The titles come with the first table.
+    connect(&m_table.model(), &QAbstractItemModel::modelReset, this,
+            &TNummernForm::fitColumnsToTitles);
     setupNummernGrid();
-
+    NummernGrid->setAccessibleName(QStringLiteral("Rufnummern"));
+    NummernGrid->setAccessibleDescription(
+        QStringLiteral("Je Verbindung Ruf/Zi.-Nummer, Alarm Nummer, Not Nummer, Gebühr und "
+                       "Bemerkung. Eingabe oder F2 bearbeitet, Strg+S speichert."));
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(kPanelHeight);
@@ -168,8 +173,12 @@ void TNummernForm::buildComponents() {
     alarm.setBold(true);
     Label1->setFont(alarm);
     Label1->setStyleSheet(QStringLiteral("color: red;"));
+    // The labels' texts are their accessible names, so that a change is read out; the
+    // descriptions say what they are about.
+    Label1->setAccessibleDescription(QStringLiteral("Alarmhinweis"));
     Label2 = placedLabel(Panel1, 16, 16);
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAccessibleDescription(QStringLiteral("Verbindung zum Server"));
     Image1 = new QLabel(Panel1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(383, 2, 156, 25);
@@ -177,6 +186,8 @@ void TNummernForm::buildComponents() {
     Image1->setPixmap(QPixmap(QStringLiteral(":/logo.bmp")));
     Button1 = new QPushButton(QStringLiteral("Speichern"), Panel1);
     Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setAccessibleDescription(
+        QStringLiteral("Sendet die geänderte Tabelle an den Server (Strg+S)"));
     Button1->setGeometry(221, 2, 130, 25);
     Label1->setAutoFillBackground(true);
     Label1->raise();
@@ -190,8 +201,22 @@ void TNummernForm::buildComponents() {
     B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
 
     connect(Button1, &QPushButton::clicked, this, &TNummernForm::Button1Click);
+    // Anywhere in the window, an open editor included: what it holds goes with the save.
+    auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    save->setContext(Qt::WindowShortcut);
+    connect(save, &QShortcut::activated, Button1, &QPushButton::click);
     connect(B1, &QAction::triggered, this, &TNummernForm::B1Click);
     new ClickFilter(NummernText, [this] { NummernTextClick(); });
+}
+
+void TNummernForm::fitColumnsToTitles() {
+    // The widths as designed suit the designer's font; with a larger one a title would be cut,
+    // so its column grows and the grid scrolls rather than the window.
+    QHeaderView* titles = NummernGrid->horizontalHeader();
+    for (int c = 0; c < table::FieldCount; ++c)
+        NummernGrid->setColumnWidth(c, qMax(kColumnWidths[c + 1], titles->sectionSizeHint(c)));
+    QHeaderView* labels = NummernGrid->verticalHeader();
+    labels->setFixedWidth(qMax(kColumnWidths[0], labels->sizeHint().width()));
 }
 
 void TNummernForm::setCaption(QLabel* label, const QString& text) {

@@ -82,6 +82,7 @@ private:
     void setGridColor(const QColor& color);
     static void setCaption(QLabel* label, const QString& text);
     void setupNummernGrid();
+    void fitColumnsToTitles();
     void commitOpenEditor();
     void endProgram();
     // Out of the tray or the taskbar, in front, with the focus.

@@ -23,7 +23,8 @@ QMessageBox::Icon iconFor(unsigned flags) {
 
 } // namespace
 
-int MessageBoxPrompts::ask(const QString& text, const QString& caption, unsigned flags) {
+int MessageBoxPrompts::ask(const QString& text, const QString& caption, unsigned flags,
+                           const QString& details) {
     QMessageBox box(iconFor(flags), caption, text, QMessageBox::NoButton,
                     QApplication::activeWindow());
     // Texts carry server data (alarm numbers, busy lists); nothing in them is markup.
@@ -31,10 +32,15 @@ int MessageBoxPrompts::ask(const QString& text, const QString& caption, unsigned
     // A runaway text from the server must not push the buttons off the screen; the whole
     // text stays one click away.
     constexpr int kShown = 400;
+    QStringList detailed;
     if (text.size() > kShown) {
         box.setText(text.left(kShown) + QStringLiteral(" …"));
-        box.setDetailedText(text);
+        detailed << text;
     }
+    if (!details.isEmpty())
+        detailed << details;
+    if (!detailed.isEmpty())
+        box.setDetailedText(detailed.join(QStringLiteral("\n\n")));
     QPushButton* ok = box.addButton(QMessageBox::Ok);
     // Escape answers Cancel, or OK where it is the only button: the box finds that itself.
     QPushButton* cancel =

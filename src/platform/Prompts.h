@@ -21,12 +21,15 @@ class Prompts {
 public:
     virtual ~Prompts() = default;
     // Shows a modal box and returns mb::IdOk or mb::IdCancel. Text is always plain text.
-    virtual int ask(const QString& text, const QString& caption, unsigned flags) = 0;
+    // Details, when given, are there for the operator who opens them; the box is the same.
+    virtual int ask(const QString& text, const QString& caption, unsigned flags,
+                    const QString& details = {}) = 0;
 };
 
 // QMessageBox with the matching buttons, icon and default button. Closing the box any other
 // way than with OK answers Cancel.
 class MessageBoxPrompts final : public Prompts {
 public:
-    int ask(const QString& text, const QString& caption, unsigned flags) override;
+    int ask(const QString& text, const QString& caption, unsigned flags,
+            const QString& details = {}) override;
 };

@@ -98,7 +98,8 @@ NumberTable::Outcome NumberTable::saveRows() {
     }
     if (!m_link.isConnected())
         return refuseWithoutLink();
-    if (m_prompts.ask(QStringLiteral("Änderung Speichern ?"), kCaption, kQuestion) != mb::IdOk) {
+    if (m_prompts.ask(QStringLiteral("Änderung Speichern ?"), kCaption, kQuestion,
+                      table::changePreview(GridModel.rows(), TableLines)) != mb::IdOk) {
         m_decided = edits;
         return Outcome::Declined;
     }

@@ -46,6 +46,9 @@ QVariant NummernModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return wire::fromWire(m_rows.at(index.row())[index.column()]);
+    // A screen reader reads the value, not the blanks that pad it to the field's width.
+    if (role == Qt::AccessibleTextRole)
+        return wire::fromWire(table::trimmed(m_rows.at(index.row())[index.column()]));
     return {};
 }
 
@@ -63,8 +66,16 @@ QVariant NummernModel::headerData(int section, Qt::Orientation orientation, int 
     if (m_design)
         return QString();
     if (orientation == Qt::Horizontal)
-        return kTitles.value(section);
-    return QStringLiteral("Verb. %1").arg(section + 1);
+        return columnTitle(table::Field(section));
+    return rowLabel(section);
+}
+
+QString NummernModel::columnTitle(table::Field column) {
+    return kTitles.value(column);
+}
+
+QString NummernModel::rowLabel(int row) {
+    return QStringLiteral("Verb. %1").arg(row + 1);
 }
 
 Qt::ItemFlags NummernModel::flags(const QModelIndex& index) const {

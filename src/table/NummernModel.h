@@ -33,6 +33,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // The titles the grid shows once a table is loaded; whatever names a column or a row to
+    // the operator takes them from here.
+    static QString columnTitle(table::Field column);
+    static QString rowLabel(int row);
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:

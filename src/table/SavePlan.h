@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <array>
 
 // What a save of the grid would do, worked out before anything is asked or sent, so that
@@ -30,5 +31,11 @@ struct SavePlan {
 };
 
 SavePlan planSave(const QList<Cells>& rows, const RowNumbers& rowNst);
+
+// What the operator changed, for the save question to show: a line for each row whose cells
+// differ from the lines as last loaded, "Verb. 3: Ruf/Zi.-Nummer 4711 → 4811; Bemerk. ...".
+// Fields are padded to their width, so blanks at either end are no change. Empty when nothing
+// visible changed; after 30 rows, a line counts the rest.
+QString changePreview(const QList<Cells>& rows, const QList<QByteArray>& lines);
 
 } // namespace table
