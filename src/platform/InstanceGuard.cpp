@@ -10,18 +10,14 @@
 
 namespace {
 
+#ifndef Q_OS_WIN
 QString lockFolder() {
-#ifdef Q_OS_WIN
-    // Windows has no runtime folder; Qt names the user's profile folder instead, where a lock
-    // would lie among the user's own files. The temporary folder is the user's too.
-    return QDir::tempPath();
-#else
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (dir.isEmpty())
         dir = QDir::tempPath();
     return dir;
-#endif
 }
+#endif
 
 // Where a running instance listens: per user, as the lock is. A name in the shared /tmp
 // would let the first user's instance take it from every other user's.
@@ -59,13 +55,41 @@ InstanceGuard::InstanceGuard(const QString& commandLineText, QObject* parent)
     });
 }
 
-InstanceGuard::~InstanceGuard() = default;
+InstanceGuard::~InstanceGuard() {
+#ifdef Q_OS_WIN
+    if (m_mutex)
+        CloseHandle(m_mutex);
+#endif
+}
 
 bool InstanceGuard::tryAcquire() {
+#ifdef Q_OS_WIN
+    // A named object lives exactly as long as a process holds it, so a crashed client never
+    // leaves it behind. A lock file is judged stale by its process id, which Windows soon
+    // hands out again: a client started after a crash (or a power cut, from the Startup
+    // folder) could draw the dead one's id and be refused by its own ghost. The session's
+    // namespace keeps other users' clients apart, as the pipe's name does.
+    const std::wstring mutexName = (QStringLiteral("Local\\") + m_name).toStdWString();
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
+        if (mutex)
+            CloseHandle(mutex);
+        return false;
+    }
+    // Without the object (no resources) the program still starts: the watch matters more.
+    m_mutex = mutex;
+#else
     auto lock = std::make_unique<QLockFile>(lockFolder() + QLatin1Char('/') + m_name + ".lock");
     // A lock left by a crashed instance is recognised by its dead process id, not by age.
     lock->setStaleLockTime(0);
-    if (!lock->tryLock(0)) {
+    // Its id may have gone to a live process of the same name meanwhile; the lock is then
+    // still judged held. A live holder also holds the file's own lock, which ends with its
+    // process: only a file nobody holds can be taken away here.
+    bool locked = lock->tryLock(0);
+    if (!locked && lock->error() == QLockFile::LockFailedError && lock->removeStaleLockFile())
+        locked = lock->tryLock(0);
+    if (!locked) {
         // Only another instance holding the lock refuses the start; a runtime folder we
         // cannot write to must not lock the operator out of the program.
         if (lock->error() == QLockFile::LockFailedError)
@@ -73,6 +97,7 @@ bool InstanceGuard::tryAcquire() {
         return true;
     }
     m_lock = std::move(lock);
+#endif
     // A socket file left behind by a crash would make listen() fail; we own the name now.
     QLocalServer::removeServer(serverName(m_name));
     m_server.listen(serverName(m_name));

@@ -7,8 +7,9 @@
 #include <memory>
 
 // One running client per command-line text. The guard is a lock file in the user's runtime
-// folder (on Windows the user's temporary folder); its name comes from a hash of "TorvanelClient" +
-// text, so a text of any length or content (slashes, blanks, umlauts) makes a valid, distinct name.
+// folder (on Windows a named mutex in the session's namespace); its name comes from a hash of
+// "TorvanelClient" + text, so a text of any length or content (slashes, blanks, umlauts) makes a
+// valid, distinct name.
 // Texts are compared exactly: "a" and "A", or "A" and "A " are different instances.
 //
 // The running instance also listens on a local socket of the same name beside the lock
@@ -34,7 +35,11 @@ signals:
 
 private:
     QString m_name;
+#ifdef Q_OS_WIN
+    void* m_mutex = nullptr; // a HANDLE, closed with the guard
+#else
     std::unique_ptr<QLockFile> m_lock;
+#endif
     // Our child, so that the peers it hands out are ours too until they have gone.
     QLocalServer m_server{this};
 };
