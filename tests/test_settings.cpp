@@ -272,7 +272,9 @@ private slots:
         const QByteArray binary("[UDPLink]\nH_Port=7000\n\0\x01\xFF\xFE rest", 31);
         const QByteArray huge = "[UDPLink]\nH_Port=7000\n" + QByteArray(IniFile::kMaxSize, ';');
         const QByteArray utf16("\xFE\xFF\0[\0U\0]\0\n", 10);
+        const QByteArray zeroLe("\xFF\xFE[\0\0\0", 6); // UTF-16 LE holding a binary zero
         const QList<std::pair<QByteArray, const char*>> files{{binary, "enthält Binärdaten"},
+                                                              {zeroLe, "enthält Binärdaten"},
                                                               {huge, "ist größer als 1 MiB"},
                                                               {utf16, "ist in UTF-16 Big Endian"}};
         for (const auto& [text, why] : files) {
