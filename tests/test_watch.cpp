@@ -214,12 +214,16 @@ private slots:
         QCOMPARE(journalEvents(small), QStringList{"Ereignis 4 xxxxxxxxxx"});
         QCOMPARE(journalEvents(small + ".1"),
                  (QStringList{"Ereignis 2 xxxxxxxxxx", "Ereignis 3 xxxxxxxxxx"}));
-        AlarmJournal blocked(small + "/unter einer Datei.txt");
-        QSignalSpy told(&blocked, &AlarmJournal::cannotWrite);
-        blocked.record(QStringLiteral("a"));
-        blocked.record(QStringLiteral("b"));
-        QCOMPARE(told.size(), 1);
-        QVERIFY(told.first().first().toString().contains(QDir::toNativeSeparators(small)));
+        // A folder that cannot be made, or an older file that cannot be replaced: told once.
+        QVERIFY(QDir().mkpath(small + "2.1/x"));
+        for (const QString& failing : {small + "/unter einer Datei.txt", small + "2"}) {
+            AlarmJournal blocked(failing, 1);
+            QSignalSpy told(&blocked, &AlarmJournal::cannotWrite);
+            for (const char* event : {"a", "b", "c"})
+                blocked.record(QString::fromLatin1(event));
+            QCOMPARE(told.size(), 1);
+            QVERIFY(told.first().first().toString().contains(QDir::toNativeSeparators(failing)));
+        }
     }
 
     void timer1RunsTheTickAlsoUnderItsOwnPrompt() {
