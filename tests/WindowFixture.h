@@ -88,7 +88,7 @@ struct Window {
     bool typeInto(int row, table::Field field, const QString& text, bool thenTab = true) {
         grid()->setCurrentIndex(at(row, field));
         grid()->edit(at(row, field));
-        auto* editor = qobject_cast<QLineEdit*>(grid()->indexWidget(at(row, field)));
+        QLineEdit* editor = editorAt(row, field);
         if (!editor)
             return false;
         editor->selectAll();
@@ -99,6 +99,19 @@ struct Window {
         if (thenTab)
             QTest::keyClick(editor, Qt::Key_Tab);
         return true;
+    }
+    // Started and shown, with these lines loaded.
+    bool startWith(const QList<QByteArray>& lines, const QByteArray& moreSettings = {}) {
+        start(moreSettings);
+        showActive();
+        return load(lines);
+    }
+    void dropLink() {
+        peer.socket->disconnectFromHost();
+        QTRY_COMPARE(label("Label2"), QStringLiteral(" kein Server! 127.0.0.1"));
+    }
+    QLineEdit* editorAt(int row, table::Field field) const {
+        return qobject_cast<QLineEdit*>(grid()->indexWidget(at(row, field)));
     }
     void showActive() {
         form->show();
