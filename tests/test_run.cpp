@@ -134,9 +134,10 @@ private slots:
         QTest::newRow("8 bits, padded rows") << bitmap(5, 3, 8);
         QTest::newRow("32 bits, bit fields") << bitmap(170, 25, 32, 3);
         QTest::newRow("old header") << bitmap(4, 2, 24, 0, true);
-        // Two rows of two pixels, each row ended, then the end of the picture.
+        // Two rows of eight pixels, each row ended, then the end of the picture: half the
+        // bytes the rows would take uncompressed.
         QTest::newRow("run-length")
-            << bitmap(2, 2, 8, 1, false, QByteArray("\x02\x01\x00\x00\x02\x01\x00\x01", 8));
+            << bitmap(8, 2, 8, 1, false, QByteArray("\x08\x01\x00\x00\x08\x01\x00\x01", 8));
     }
     void aLogoBitmapOneByteShortIsRefused() {
         QFETCH(QByteArray, file);
@@ -146,6 +147,16 @@ private slots:
         QVERIFY(!loadLogoPicture(path).isNull());
         writeFile(path, file.chopped(1));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, loadLogoPicture(path));
+    }
+
+    // Any picture Qt reads will do as a logo, not only a bitmap.
+    void aLogoInAnotherFormatIsShown() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("logo.png"));
+        QImage picture(3, 2, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QVERIFY(picture.save(path));
+        QCOMPARE(loadLogoPicture(path).size(), QSize(3, 2));
     }
 
     void aWindowThatCannotBeBuiltSaysWhy() {
