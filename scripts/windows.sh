@@ -39,7 +39,7 @@ install_missing() {
 
 # The host's Qt gives the build tools (moc, rcc) and the German translations.
 bash scripts/deps.sh
-install_missing g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xz-utils zip
+install_missing g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xz-utils zip icoutils
 
 # --- Qt for Windows --------------------------------------------------------------------------
 
@@ -204,13 +204,19 @@ while [ $changed -eq 1 ]; do
   done < <(find "$stage" -name '*.exe' -print0 -o -name '*.dll' -print0)
 done
 
+# The same sources give the same zip: every file dated by the last commit (strip writes that
+# date into the headers too), in a fixed order, without the owner and extra time fields zip
+# would add.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
 # Qt comes stripped; the programs and Debian's MinGW-w64 runtime still carry their symbols.
 x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.exe "$stage"/lib*.dll
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 mkdir -p build/packages
 zip_file=$root/build/packages/$name.zip
 rm -f "$zip_file"
-(cd build/windows-package && zip -q -r -X "$zip_file" "$name")
+(cd build/windows-package && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -D "$zip_file" -@)
 echo "$zip_file"
 
 echo "=== Package checks"
@@ -237,6 +243,10 @@ subsystem() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^Subsystem.*(\(.*\)
   fail "TorvanelClient.exe is not a GUI program"
 [ "$(subsystem "$app/torvanel-sim.exe")" = "Windows CUI" ] ||
   fail "torvanel-sim.exe is not a console program"
+# The client carries its icon for the Explorer and shortcuts, in every size they ask for.
+wrestool -x --type=group_icon --name=MAINICON "$app/TorvanelClient.exe" >"$scratch/icon.ico"
+[ "$(icotool -l "$scratch/icon.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | xargs)" = "16 32 48 256" ] ||
+  fail "TorvanelClient.exe lacks its icon"
 for binary in "$app"/*.exe "$app"/*.dll "$app"/*/*.dll; do
   for dll in $(imports "$binary"); do
     for dir in "$qt/bin" "$mingw_runtime" "$mingw_lib"; do
