@@ -67,11 +67,9 @@ bool InstanceGuard::tryAcquire() {
     // A named object lives exactly as long as a process holds it, so a crashed client never
     // leaves it behind. A lock file is judged stale by its process id, which Windows soon
     // hands out again: a client started after a crash (or a power cut, from the Startup
-    // folder) could draw the dead one's id and be refused by its own ghost. The session's
-    // namespace and the user's name keep other users' clients apart, as the pipe's name does.
-    const std::wstring mutexName =
-        (QStringLiteral("Local\\") + m_name + QLatin1Char('-') + qEnvironmentVariable("USERNAME"))
-            .toStdWString();
+    // folder) could draw the dead one's id and be refused by its own ghost. Named as the
+    // pipe is, for the user and the session.
+    const std::wstring mutexName = (QStringLiteral("Local\\") + serverName(m_name)).toStdWString();
     HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName.c_str());
     const DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
