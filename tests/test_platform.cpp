@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
 #include "platform/AlarmSound.h"
+#include "platform/Beeper.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Prompts.h"
 #include "platform/SettingsUserStore.h"
+#include "platform/ShellOpen.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +12,7 @@
 #include <QMessageBox>
 #include <QMutex>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -18,7 +21,6 @@
 #include <cstdio>
 #include <optional>
 #ifdef Q_OS_WIN
-#include <QScopeGuard>
 #include <windows.h>
 #endif
 
@@ -135,6 +137,79 @@ private slots:
         QVERIFY(!InstanceGuard(QStringLiteral("niemand")).askRunningToActivate(100));
     }
 
+#ifndef Q_OS_WIN
+    // xdg-open always starts, so its exit code is the desktop's answer, awaited without
+    // holding up the caller.
+    void desktopOpenerAnswersThroughItsExitCode() {
+        QTemporaryDir bin;
+        const QByteArray path = qgetenv("PATH");
+        auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+        QFile script(bin.filePath(QStringLiteral("xdg-open")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n[ \"$1\" = \"/a b/T.ini\" ] || exit 9\nexit $TORVANEL_EXIT\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        DesktopShellOpen shell;
+        using R = ShellOpen::Result;
+        for (const auto& [code, expected] : {std::pair{"0", R::Opened},
+                                             { "3",
+                                               R::NoApplication }}) {
+            qputenv("TORVANEL_EXIT", code);
+            std::optional<ShellOpen::Result> result;
+            shell.open(QStringLiteral("/a b/T.ini"), [&](ShellOpen::Result r) { result = r; });
+            QVERIFY(!result);
+            QTRY_COMPARE(result, std::optional(expected));
+        }
+    }
+
+    // Two users run an instance with the same text, each in their own runtime folder.
+    void eachUserHasInstancesOfItsOwn() {
+        auto restore = qScopeGuard([] { qputenv("XDG_RUNTIME_DIR", runtimeFolder.toLocal8Bit()); });
+        QTemporaryDir userA, userB;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(userA.path()));
+        InstanceGuard a(QStringLiteral("Zentrale"));
+        QVERIFY(a.tryAcquire());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(userB.path()));
+        InstanceGuard b(QStringLiteral("Zentrale"));
+        QVERIFY(b.tryAcquire());
+        QSignalSpy askedA(&a, &InstanceGuard::activationRequested);
+        QSignalSpy askedB(&b, &InstanceGuard::activationRequested);
+        QVERIFY(InstanceGuard(QStringLiteral("Zentrale")).askRunningToActivate(2000));
+        QTRY_COMPARE(askedB.count(), 1);
+        QCOMPARE(askedA.count(), 0);
+    }
+#else
+    // Started with a raw command line, a client takes the text after the program name exactly
+    // as Windows hands it over: blanks, quotes and characters beyond the code page kept.
+    void commandLineTextIsTheRawLineAfterTheProgramName() {
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        const std::wstring program = QDir::toNativeSeparators(child.program()).toStdWString();
+        std::wstring line =
+            QStringLiteral("\"C:\\Program Files\\T\\T.exe\"\t \"S\u00fcd \u2603\"  2 ")
+                .toStdWString();
+        child.setCreateProcessArgumentsModifier([&](QProcess::CreateProcessArguments* args) {
+            args->applicationName = program.c_str();
+            args->arguments = line.data();
+        });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TORVANEL_TEST_COMMAND_LINE"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start();
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+                 QStringLiteral("\"S\u00fcd \u2603\"  2 "));
+    }
+
+    // The tones of the watch tick and of the quit come back, so the tick that beeps goes on.
+    void beepsReturn() {
+        SystemBeeper beeper;
+        beeper.beep(500, 250);
+        beeper.beep(1000, 100);
+    }
+#endif
+
     void crashedInstanceNeitherRefusesTheStartNorKeepsItsName() {
         QProcess other;
         other.start(QCoreApplication::applicationFilePath(),
@@ -183,7 +258,13 @@ private slots:
 #ifndef Q_OS_WIN
     // Failures (no such file, no such driver) are said once in the log however often the
     // alarm sounds, and the object may go while its first sound is still starting.
+    // The sound library is mapped only when a readable sound is first due, so start-up pays
+    // nothing for it.
     void alarmSoundFailsQuietly() {
+        const auto mapped = [] {
+            QFile maps(QStringLiteral("/proc/self/maps"));
+            return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libcanberra");
+        };
         {
             SoundWarnings log;
             DesktopAlarmSound sound(QStringLiteral("/nonexistent/alarm.wav"));
@@ -191,12 +272,15 @@ private slots:
             QTRY_COMPARE(log.all().size(), 1);
             QVERIFY(log.all().first().contains("/nonexistent/alarm.wav"));
         }
+        QVERIFY(!mapped());
         SoundWarnings log;
         {
             DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));
+            QVERIFY(!mapped());
             for (int i = 0; i < 100; ++i)
                 sound.play();
             QTRY_COMPARE(log.all().size(), 1);
+            QVERIFY(mapped());
             for (int i = 0; i < 100; ++i)
                 sound.play();
         }
@@ -207,6 +291,14 @@ private slots:
 };
 
 int main(int argc, char** argv) {
+#ifdef Q_OS_WIN
+    // Stands for a client started with a raw command line: says the text it takes from it.
+    if (qEnvironmentVariableIsSet("TORVANEL_TEST_COMMAND_LINE")) {
+        const QByteArray text = commandLineText(argc, argv).toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        return 0;
+    }
+#endif
     // Stands for another client: holds the guard for a text until it is killed.
     if (argc == 3 && qstrcmp(argv[1], "--instance") == 0) {
         QCoreApplication app(argc, argv);
