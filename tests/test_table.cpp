@@ -3,6 +3,7 @@
 #include "TableFixtures.h"
 #include "link/ServerLink.h"
 #include "table/NumberTable.h"
+#include "table/NummernModel.h"
 #include "table/TableRecord.h"
 
 #include <QTest>
@@ -59,6 +60,38 @@ struct Table {
 class TestTable : public QObject {
     Q_OBJECT
 private slots:
+    // Each changed field once, blanks no change; a whole table is cut after 30 rows.
+    void thePreviewNamesEachVisibleChange_data() {
+        QTest::addColumn<QList<QByteArray>>("loaded");
+        QTest::addColumn<QList<QByteArray>>("edited");
+        QTest::addColumn<QString>("preview");
+        QTest::newRow("renumbered, emptied, remark changed")
+            << QList<QByteArray>{tableLine("1"), tableLine("2", "", "110", "", "K\xFC")}
+            << QList<QByteArray>{tableLine("1"), tableLine("3", "", "", "", "K\374che")}
+            << "Verb. 2: Ruf/Zi.-Nummer 2 → 3; Not Nummer. 110 → (leer); Bemerk. Kü → Küche";
+        QTest::newRow("blanks only") << QList<QByteArray>{tableLine("2", "", "", "", "x")}
+                                     << QList<QByteArray>{tableLine(" 2") + "  x  "} << QString();
+        QList<QByteArray> loaded, edited;
+        for (int i = 0; i < 120; ++i) {
+            loaded << tableLine(QByteArray::number(i));
+            edited << tableLine(QByteArray::number(i + 1000));
+        }
+        QTest::newRow("a whole table") << loaded << edited << QString();
+    }
+    void thePreviewNamesEachVisibleChange() {
+        QFETCH(QList<QByteArray>, loaded);
+        QFETCH(QList<QByteArray>, edited);
+        QFETCH(QString, preview);
+        NummernModel model;
+        model.fill(edited);
+        const QStringList lines = changePreview(model.rows(), loaded).split(u'\n');
+        if (loaded.size() < 120)
+            QCOMPARE(lines.join(u'\n'), preview);
+        else // the first 30 rows, then a count of the rest
+            QCOMPARE(lines.mid(29), (QStringList{"Verb. 30: Ruf/Zi.-Nummer 29 → 1029",
+                                                 "… und 90 weitere Zeilen"}));
+    }
+
     // Bytewise with only a-z folded, empty keys last; over an edit a sort asks first:
     // Cancel keeps everything, agreeing refills from the lines.
     void sortingRefillsFromTheLinesAndAsksOverAnEdit() {
@@ -90,6 +123,8 @@ private slots:
         t.edit(2, Number, QStringLiteral(" 5001"));
         t.edit(3, Remark, QStringLiteral("Küche, Gebühr €"));
         QCOMPARE(t.save({mb::IdCancel}), QStringList{kSaveQuestion});
+        QVERIFY(
+            t.fake.prompts.shown[0].details.startsWith("Verb. 1: Ruf/Zi.-Nummer 4711 → 4712\n"));
         QCOMPARE(t.sent(), QList<QByteArray>{});
         QCOMPARE(t.save({mb::IdOk, mb::IdOk, mb::IdCancel}),
                  (QStringList{kSaveQuestion, "Nst. 4711 (4712)  Gebühren löschen ? ",

@@ -3,8 +3,11 @@
 #include "TableFixtures.h"
 #include "link/Heartbeat.h"
 #include "link/ServerLink.h"
+#include "watch/AlarmJournal.h"
 #include "watch/Watch.h"
 
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace fixtures;
@@ -47,6 +50,18 @@ struct Watched {
         return peer.waitForClient() && QTest::qWaitFor([this] { return link.isConnected(); });
     }
 };
+
+// The journal's events, each without its time stamp, which must be there.
+QStringList journalEvents(const QString& path) {
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\d{4}(-\\d\\d){2} \\d\\d(:\\d\\d){2}  "));
+    QFile file(path);
+    QStringList events;
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    for (const QString& line : QString::fromUtf8(text).split('\n', Qt::SkipEmptyParts))
+        events << (stamp.match(line).hasMatch() ? line.mid(21) : "<unstamped> " + line);
+    return events;
+}
 
 } // namespace
 
@@ -129,6 +144,36 @@ private slots:
         w.watch.Timer1Timer();
         QCOMPARE(w.fake.prompts.texts(), (QStringList{"Alarm von Nst. 17", "Alarm von Nst. 23",
                                                       kSilent, "Alarm von Nst. 23"}));
+    }
+
+    // In order, one line per event, one older file at the limit, a failure told once.
+    void theJournalKeepsTheAlarmsAndTheLink() {
+        Watched w;
+        const QString path = journalPath(w.fake.dataDir.path(), QStringLiteral("Haus/3"));
+        QVERIFY(path.endsWith(QStringLiteral("/AlarmeHaus%2F3.txt")));
+        AlarmJournal journal(path);
+        journal.follow(w.watch, w.link);
+        w.link.ClientZuServerConnect();
+        w.link.ClientZuServerDisconnect();
+        w.answers({"\n\r17\n\r"});
+        QCoreApplication::processEvents(); // the alarm shows from a posted event
+        w.answers({"\n\r\n\r"});
+        w.promptTicks(7);
+        QCOMPARE(journalEvents(path),
+                 (QStringList{"Verbindung zum Server hergestellt", "Verbindung zum Server verloren",
+                              "Alarm von Nst. 17", "Alarm von Nst. 17 quittiert nach 0 s",
+                              "Alarm von Nst. 17 vom Server beendet", "Server meldet sich nicht"}));
+        const QString small = w.fake.dataDir.filePath(QStringLiteral("j.txt"));
+        AlarmJournal bounded(small, 100);
+        for (int i = 0; i < 5; ++i) // 43-byte lines, two to a file
+            bounded.record(QStringLiteral("Ereignis %1 ").arg(i) + QString(10, 'x'));
+        QCOMPARE(journalEvents(small), QStringList{"Ereignis 4 xxxxxxxxxx"});
+        QCOMPARE(journalEvents(small + ".1").size(), 2);
+        AlarmJournal blocked(small + "/unter einer Datei.txt", 1);
+        QSignalSpy told(&blocked, &AlarmJournal::cannotWrite);
+        for (const char* event : {"a", "b"})
+            blocked.record(QString::fromLatin1(event));
+        QCOMPARE(told.size(), 1);
     }
 
     void timer1RunsTheTickAlsoUnderItsOwnPrompt() {
