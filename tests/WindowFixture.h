@@ -19,11 +19,6 @@ namespace window_test {
 inline const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
 inline const QString kSilent = QStringLiteral("Torvanel Server meldet sich nicht !");
 
-inline QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 inline void writeAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -69,20 +64,6 @@ struct Window {
     QModelIndex at(int row, table::Field f) const { return model().index(row, f); }
     QColor gridColor() const { return grid()->palette().color(QPalette::Base); }
     bool inTray() const { return !form->isVisible() || form->isMinimized(); }
-    // The colour the tray icon shows: "red", "blue" or, with no colour in it, "grey".
-    QString trayColour() const {
-        const QImage image = form->findChild<QSystemTrayIcon*>()->icon().pixmap(16).toImage();
-        int red = 0, blue = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                if (c.alpha() > 128 && c.hsvSaturation() > 100)
-                    ++(c.hsvHue() < 20 || c.hsvHue() > 340 ? red : blue);
-            }
-        return red > blue ? QStringLiteral("red")
-               : blue     ? QStringLiteral("blue")
-                          : QStringLiteral("grey");
-    }
 
     // Types over the cell; key events carry only their text, QTest has no keys beyond ASCII.
     bool typeInto(int row, table::Field field, const QString& text, bool thenTab = true) {
