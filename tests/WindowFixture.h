@@ -75,8 +75,10 @@ struct Window {
     // Started and shown, with these lines loaded.
     bool startWith(const QList<QByteArray>& lines) {
         start();
-        showActive();
-        return load(lines);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        grid()->setFocus();
+        return QTest::qWaitForWindowActive(form.get()) && load(lines);
     }
     void dropLink() {
         peer.socket->disconnectFromHost();
@@ -84,12 +86,6 @@ struct Window {
     }
     QLineEdit* editorAt(int row, table::Field field) const {
         return qobject_cast<QLineEdit*>(grid()->indexWidget(at(row, field)));
-    }
-    void showActive() {
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        grid()->setFocus();
     }
 };
 

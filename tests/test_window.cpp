@@ -62,8 +62,7 @@ private slots:
     // Told once, naming the file, and every save still sends; an error saves and ends.
     void aSettingsFileThatRefusesWritesIsToldOnceAndTheSaveGoesOn() {
         Window w;
-        w.start();
-        QVERIFY(w.load({tableLine("4711")}));
+        QVERIFY(w.startWith({tableLine("4711")}));
         const QString folder = w.fake.programDir.path();
         QVERIFY(QDir(folder).removeRecursively());
         QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
@@ -73,7 +72,7 @@ private slots:
             [&] { w.form->close(); }, [&] { w.child<QPushButton>("Button1")->click(); },
             [&] { w.form->AppException(QStringLiteral("Zugriffsverletzung")); }};
         for (int i = 0; i < 3; ++i) {
-            w.showActive();
+            w.form->show();
             QVERIFY(w.typeInto(0, Remark, QString::number(i)));
             saves[i]();
             QCOMPARE(w.sent(),
