@@ -17,18 +17,6 @@
 namespace window_test {
 
 inline const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
-inline const QString kSilent = QStringLiteral("Torvanel Server meldet sich nicht !");
-
-inline QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-inline void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // The client with its settings file pointing at a peer of the test on 127.0.0.1.
 struct Window {
@@ -37,10 +25,12 @@ struct Window {
     std::unique_ptr<TNummernForm> form;
 
     QString ini() const { return fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")); }
-    void start(const QByteArray& moreSettings = {}, const QString& text = {}) {
-        writeAll(ini(), "[UDPLink" + text.toUtf8() +
-                            "]\nH_Port=" + QByteArray::number(peer.port()) + "\n" + moreSettings);
-        form = std::make_unique<TNummernForm>(text, fake.services());
+    void start() {
+        QFile f(ini());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[UDPLink]\nH_Port=" + QByteArray::number(peer.port()) + "\n");
+        f.close();
+        form = std::make_unique<TNummernForm>(QString(), fake.services());
     }
     // Connected, the table asked for and loaded; the peer has seen nothing since.
     bool load(const QList<QByteArray>& lines) {
@@ -48,11 +38,10 @@ struct Window {
             !QTest::qWaitFor([this] { return peer.frames.contains(frames::tableRequest()); }))
             return false;
         peer.send(fixtures::tableFrame(lines));
-        if (!QTest::qWaitFor([&] { return model().rowCount() == lines.size(); }))
-            return false;
+        const bool loaded = QTest::qWaitFor([&] { return model().rowCount() == lines.size(); });
         QTest::qWait(30); // requests already on their way
         peer.frames.clear();
-        return true;
+        return loaded;
     }
     // Frames sent since the last call; the table request of a click on the tray icon ends them.
     QList<QByteArray> sent() {
@@ -64,25 +53,8 @@ struct Window {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     QTableView* grid() const { return child<QTableView>("NummernGrid"); }
-    QString label(const char* name) const { return child<QLabel>(name)->text(); }
     NummernModel& model() const { return *static_cast<NummernModel*>(grid()->model()); }
     QModelIndex at(int row, table::Field f) const { return model().index(row, f); }
-    QColor gridColor() const { return grid()->palette().color(QPalette::Base); }
-    bool inTray() const { return !form->isVisible() || form->isMinimized(); }
-    // The colour the tray icon shows: "red", "blue" or, with no colour in it, "grey".
-    QString trayColour() const {
-        const QImage image = form->findChild<QSystemTrayIcon*>()->icon().pixmap(16).toImage();
-        int red = 0, blue = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                if (c.alpha() > 128 && c.hsvSaturation() > 100)
-                    ++(c.hsvHue() < 20 || c.hsvHue() > 340 ? red : blue);
-            }
-        return red > blue ? QStringLiteral("red")
-               : blue     ? QStringLiteral("blue")
-                          : QStringLiteral("grey");
-    }
 
     // Types over the cell; key events carry only their text, QTest has no keys beyond ASCII.
     bool typeInto(int row, table::Field field, const QString& text, bool thenTab = true) {
@@ -101,23 +73,19 @@ struct Window {
         return true;
     }
     // Started and shown, with these lines loaded.
-    bool startWith(const QList<QByteArray>& lines, const QByteArray& moreSettings = {}) {
-        start(moreSettings);
-        showActive();
-        return load(lines);
+    bool startWith(const QList<QByteArray>& lines) {
+        start();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        grid()->setFocus();
+        return QTest::qWaitForWindowActive(form.get()) && load(lines);
     }
     void dropLink() {
         peer.socket->disconnectFromHost();
-        QTRY_COMPARE(label("Label2"), QStringLiteral(" kein Server! 127.0.0.1"));
+        QTRY_COMPARE(child<QLabel>("Label2")->text(), QStringLiteral(" kein Server! 127.0.0.1"));
     }
     QLineEdit* editorAt(int row, table::Field field) const {
         return qobject_cast<QLineEdit*>(grid()->indexWidget(at(row, field)));
-    }
-    void showActive() {
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        grid()->setFocus();
     }
 };
 
