@@ -82,6 +82,16 @@ private slots:
         }
     }
 
+    // Any picture Qt reads will do as a logo, not only a bitmap.
+    void aLogoInAnotherFormatIsShown() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("logo.png"));
+        QImage picture(3, 2, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QVERIFY(picture.save(path));
+        QCOMPARE(loadLogoPicture(path).size(), QSize(3, 2));
+    }
+
     void aWindowThatCannotBeBuiltSaysWhy() {
         QTemporaryDir work;
         const QString previous = QDir::currentPath();

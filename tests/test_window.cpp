@@ -129,6 +129,27 @@ private slots:
         QCOMPARE(w.peer.connections, 1);
         QTest::mouseClick(w.child<QLabel>("NummernText"), Qt::LeftButton);
         QCOMPARE(w.fake.shell.opened, QStringList{w.ini()});
+        QVERIFY(w.fake.prompts.shown.isEmpty());
+        w.fake.shell.succeed = false;
+        QTest::mouseClick(w.child<QLabel>("NummernText"), Qt::LeftButton);
+        QCOMPARE(w.fake.prompts.texts(), QStringList{"Der angegebene Dateityp ist auf Ihrem "
+                                                     "Computer keiner Anwendung zugeordnet !"});
+    }
+
+    // The stored placement and the size limits mean the outer window, frame included.
+    void placementIsTheOuterWindow() {
+        Window w;
+        const QStringList names{"Left", "Top", "Height", "Width"};
+        for (int i = 0; i < 4; ++i)
+            w.fake.store.values["Position/" + names[i]] = QVariantList{30, 40, 300, 700}[i];
+        QVERIFY(w.startWith({}));
+        QCOMPARE(w.form->frameGeometry(), QRect(30, 40, 700, 300));
+        w.form->move(50, 60);
+        w.form->SaveSettingsAndTable();
+        QCOMPARE(w.fake.store.values["Position/Left"], QVariant(50));
+        QCOMPARE(w.fake.store.values["Position/Height"], QVariant(300));
+        w.form->resize(QSize(2000, 2000));
+        QCOMPARE(w.form->frameGeometry().size(), QSize(800, 800));
     }
 
     // Tab and arrows pass over the charges, which take no editor; an editor shows the cell
@@ -149,6 +170,13 @@ private slots:
         QCOMPARE(grid->currentIndex(), w.at(0, Emergency));
         QVERIFY(w.typeInto(1, Number, "", false)); // the editor open, nothing typed
         QCOMPARE(w.editorAt(1, Number)->text(), QStringLiteral("4"));
+        // Its free positions drawn as underscores in its right half, where no text is.
+        const QImage drawn = w.editorAt(1, Number)->grab().toImage();
+        int marks = 0;
+        for (int x = drawn.width() / 2; x < drawn.width(); ++x)
+            for (int y = 0; y < drawn.height(); ++y)
+                marks += drawn.pixel(x, y) != drawn.pixel(drawn.width() - 1, 0);
+        QVERIFY(marks > 10);
         QTest::keyClick(w.editorAt(1, Number), Qt::Key_Escape);
         QVERIFY(w.typeInto(0, Alarm, "12x 3"));
         QVERIFY(w.typeInto(0, Number, "!Zi. 12-b Empfang, 1"));
