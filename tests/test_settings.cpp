@@ -21,7 +21,6 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-// A file the client makes has the platform's line ends; one it finds keeps its own.
 QByteArray made(QByteArray text) {
 #ifdef Q_OS_WIN
     text.replace("\n", "\r\n");
@@ -29,7 +28,6 @@ QByteArray made(QByteArray text) {
     return text;
 }
 
-// One instance's settings: the file in the program folder, the user store, the text.
 struct Client {
     FakeServices fake;
     std::unique_ptr<Settings> settings;
@@ -42,7 +40,6 @@ struct Client {
         settings->ReadSettings();
         return *settings;
     }
-    // Why the save could not write the file as it should; empty when it could.
     QString save() { return settings->WriteSettings(QRect(1, 2, 610, 220)); }
 };
 
@@ -51,8 +48,7 @@ struct Client {
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
-    // Beside the program when its folder can be written; otherwise in the user's config
-    // folder, which the first save makes from the administrator's file, leaving that alone.
+    // Beside the program if it may write there, else the user's copy of the administrator's.
     void whereTheFileLives() {
         QTemporaryDir root;
         MemoryUserStore store;
@@ -79,49 +75,37 @@ private slots:
     void entryEditLeavesEveryOtherByte() {
         const QByteArray admin = "; Technik\r\n[allgemein]\r\n  insystry =  0 \r\nFarbe=blau\r\n"
                                  "\r\n; Server im Keller\r\n[UDPLink]\r\nH_Port=7000\r\n";
-        // The key's spelling and spacing stay; a new key goes before the next comment.
         const QByteArray edited = profile::setEntry(admin, "ALLGEMEIN", "InSysTry", "1");
         QCOMPARE(
             profile::setEntry(edited, "AllGEMEIN", "Logo", "l.bmp"),
             QByteArray(admin).replace(" 0 ", " 1").replace("blau\r\n", "blau\r\nLogo=l.bmp\r\n"));
     }
 
-    // What a pass reads ("port|host|tray|logo"), what its save leaves in the file and why it
-    // could not write all of it.
+    // What a pass reads ("port|host|tray|logo") and what its save leaves in the file.
     void readAndSaved() {
         const auto check = [](const QString& t, const QByteArray& file, const QString& read,
-                              const QByteArray& saved, const QString& why = {}) {
+                              const QByteArray& saved) {
             Client c;
             const Settings& s = c.start(file, t);
             QCOMPARE(QStringList({QString::number(s.port()), s.host(),
                                   QString::number(s.inSysTry()), s.logoFile()})
                          .join(u'|'),
                      read);
-            const QString problem = c.save();
-            QVERIFY2(why.isEmpty() ? problem.isEmpty()
-                                   : problem.contains(why) &&
-                                         problem.contains(QDir::toNativeSeparators(c.ini())),
-                     qPrintable(problem));
+            QCOMPARE(c.save(), QString());
             QCOMPARE(readAll(c.ini()), saved);
         };
-        // A new file is UTF-8 with the entries of a first run; a blank at the end of the text
-        // is part of the section's name.
+        // A new file: UTF-8, a first run's entries, a trailing blank kept in the section.
         check("Süd ", {}, "6767|127.0.0.1|1|BMP_klein.bmp",
               made("[UDPLinkSüd ]\nH_Port=6767\nH_TCPIP=127.0.0.1\n[AllGEMEIN]\n"
                    "LogoDatei=BMP_klein.bmp\nInSysTry=1\n"));
-        // Saved by an old editor in Windows-1252, names and values alike.
+        // Windows-1252 from an old editor, names and values alike.
         const QByteArray ansi = "[UDPLink]\nH_Port=1\n[UDPLinkS\xFC"
                                 "d]\nH_Port=7000\nH_TCPIP=k\xFC"
                                 "che\n";
         check("Süd", ansi, "7000|küche|1|BMP_klein.bmp", ansi + "[ALLGEMEIN]\nInSysTry=1\n");
-        // A text no section line can hold gets the defaults and nothing of its own written.
-        const QByteArray other = "[UDPLinkA]B]\nH_Port=7000\n";
-        check("A]B", other, "6767|127.0.0.1|1|BMP_klein.bmp", other + "[ALLGEMEIN]\nInSysTry=1\n",
-              "enthält \"]\"");
     }
 
-    // A UTF-16 file as Notepad leaves it comes back in its own form with only our entry
-    // changed; one pair of quotes is not part of a value.
+    // UTF-16 LE with its mark comes back so, only our entry changed; quotes are no part of values.
     void utf16FileKeepsItsFormWithQuotedValues() {
         const QString admin =
             QStringLiteral("; Süd\r\n[UDPLink]\r\nH_Port=\"7004\"\r\n"
@@ -144,10 +128,8 @@ private slots:
 
     void untrustworthyFileReadsAsAbsentAndIsNeverClobbered() {
         const QByteArray binary("[UDPLink]\nH_Port=7000\n\0\x01\xFF\xFE rest", 31);
-        const QByteArray huge = "[UDPLink]\nH_Port=7000\n" + QByteArray(IniFile::kMaxSize, ';');
         const QByteArray utf16("\xFE\xFF\0[\0U\0]\0\n", 10);
         const QList<std::pair<QByteArray, const char*>> files{{binary, "enthält Binärdaten"},
-                                                              {huge, "ist größer als 1 MiB"},
                                                               {utf16, "ist in UTF-16 Big Endian"}};
         for (const auto& [text, why] : files) {
             Client c;
