@@ -1,4 +1,3 @@
-// A whole run of the client as main() starts it, and the logo that can keep its window out.
 #include "FakeServices.h"
 #include "RufNum/Logo.h"
 #include "RufNum/RufNum.h"
@@ -7,8 +6,8 @@
 #include "platform/InstanceGuard.h"
 
 #include <QDataStream>
-#include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
@@ -67,8 +66,7 @@ private slots:
         QCOMPARE(fake.prompts.texts(), QStringList{"Unbekannter Fehler"});
     }
 
-    // A bitmap one byte shorter than its header says is refused: rows padded to four bytes,
-    // and two run-length rows, each ended, then the picture's end: half the rows' bytes.
+    // One byte short is refused: rows padded to four bytes, and run-length rows with end marks.
     void aLogoBitmapOneByteShortIsRefused() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("logo.bmp"));
@@ -82,7 +80,6 @@ private slots:
         }
     }
 
-    // Any picture Qt reads will do as a logo, not only a bitmap.
     void aLogoInAnotherFormatIsShown() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("logo.png"));
@@ -91,23 +88,11 @@ private slots:
         QVERIFY(picture.save(path));
         QCOMPARE(loadLogoPicture(path).size(), QSize(3, 2));
     }
-
-    void aWindowThatCannotBeBuiltSaysWhy() {
-        QTemporaryDir work;
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(work.path()));
-        writeFile(QStringLiteral("BMP_klein.bmp"), "BM no picture");
-        FakeServices fake;
-        QCOMPARE(run(fake, QString()), 0);
-        QVERIFY(QDir::setCurrent(previous));
-        QCOMPARE(fake.prompts.shown.size(), 1);
-        QVERIFY(fake.prompts.shown[0].text.startsWith(QStringLiteral("Die Logo-Datei")));
-    }
 };
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Instance guards of our own, apart from any client running on this desktop.
+    // Instance guards of our own.
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     TorvanelApplication app(argc, argv);
