@@ -56,7 +56,16 @@ private slots:
         QVERIFY(store.writeInt("Position", "LeftA/B", 1));
         QCOMPARE(store.readString("Belegt", "Belegt="), std::optional<QString>("12,17"));
         QCOMPARE(store.readInt("Position", "LeftA/B"), std::optional<int>(1));
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+        // The types earlier installations left: positions as DWORDs, the busy list as text.
+        const auto type = [](const wchar_t* key, const wchar_t* name) {
+            DWORD t = REG_NONE;
+            ::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &t, nullptr, nullptr);
+            return t;
+        };
+        QCOMPARE(type(L"SOFTWARE\\TorvanelClient\\Position", L"LeftA%2FB"), DWORD(REG_DWORD));
+        QCOMPARE(type(L"SOFTWARE\\TorvanelClient\\Belegt", L"Belegt="), DWORD(REG_SZ));
+#else
         UserFolder edited;
         QFile file(edited.dir.filePath(QStringLiteral("TorvanelClient.conf")));
         QVERIFY(file.open(QIODevice::WriteOnly) &&
