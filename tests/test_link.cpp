@@ -73,6 +73,7 @@ private slots:
     void heartbeatBodies() {
         const auto read = [](const QByteArray& body) { return readHeartbeat(answer(body)); };
         QVERIFY(!read("\n\r").alarmNst);
+        QCOMPARE(read("\n\r7\n\r").alarmNst, std::optional<QByteArray>("7"));
         const HeartbeatAnswer busy = read("\n\rBUSY,12,17,");
         QVERIFY(busy.busyWrites == QList<QByteArray>{"12,17"} && busy.alarmNst == "");
         const HeartbeatAnswer both = read("\n\r23\n\rBUSY,12,");
@@ -103,6 +104,20 @@ private slots:
                 l.answers[3].alarmNst == "23");
         QTest::qWait(60);
         QCOMPARE(requests(), asked);
+    }
+
+    // A frame torn off by a dropped connection cannot swallow the first of the next.
+    void aNewConnectionStartsWithNothingLeftOver() {
+        LoopbackPeer peer;
+        Link l(peer.port());
+        QVERIFY(l.open(peer));
+        peer.send(tableFrame({"4711"}).left(20));
+        peer.socket->disconnectFromHost();
+        QTRY_VERIFY(!l.link.isConnected());
+        QVERIFY(l.open(peer));
+        peer.send(answer("\n\r17\n\r"));
+        QTRY_COMPARE(l.answers.size(), 1);
+        QVERIFY(l.tables.isEmpty());
     }
 
     // A hanging attempt is given up after the limit, so the next tick tries afresh; a

@@ -118,6 +118,14 @@ private slots:
             QVERIFY(!result);
             QTRY_COMPARE(result, std::optional(expected));
         }
+        // One that cannot even start is a failure too, told once.
+        QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        script.write("#!/nonexistent/sh\n");
+        script.close();
+        int told = 0;
+        shell.open(QStringLiteral("/a b/T.ini"),
+                   [&](ShellOpen::Result r) { told += r == R::Failed ? 1 : 100; });
+        QTRY_COMPARE(told, 1);
     }
 
     void eachUserHasInstancesOfItsOwn() {

@@ -152,11 +152,11 @@ private slots:
                 marks += drawn.pixel(x, y) != drawn.pixel(drawn.width() - 1, 0);
         QVERIFY(marks > 10);
         QTest::keyClick(w.editorAt(1, Number), Qt::Key_Escape);
-        QVERIFY(w.typeInto(0, Alarm, "12x 3"));
+        QVERIFY(w.typeInto(0, Alarm, "10x 3"));
         QVERIFY(w.typeInto(0, Number, "!Zi. 12-b Empfang, 1"));
         QVERIFY(w.typeInto(0, Remark, "a\u2603€")); // no snowman in Windows-1252
         QCOMPARE(w.model().rows()[0],
-                 (Cells{"!Zi. 12-b Empfang, ", "12 3", pad("3", 20), "12.50 ", "a\x80"}));
+                 (Cells{"!Zi. 12-b Empfang, ", "10 3", pad("3", 20), "12.50 ", "a\x80"}));
         // No frame marker typed.
         QVERIFY(w.typeInto(1, Number, "a{_ENDE__}b[___c"));
         QCOMPARE(w.model().rows()[1][Number], QByteArray("a{_ENDE__b[__c"));
