@@ -5,7 +5,7 @@
 #include <utility>
 
 ServerLink::ServerLink(int tableRequestIntervalMs, int connectTimeoutMs, QObject* parent)
-    : QObject(parent) {
+    : ServerWire(parent) {
     Timer2.setInterval(tableRequestIntervalMs);
     connect(&Timer2, &QTimer::timeout, this, &ServerLink::Timer2Timer);
     ConnectLimit.setSingleShot(true);

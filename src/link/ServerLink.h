@@ -2,6 +2,7 @@
 
 #include "link/FrameReader.h"
 #include "link/Heartbeat.h"
+#include "link/ServerWire.h"
 
 #include <QObject>
 #include <QString>
@@ -18,7 +19,7 @@
 // handed on in arrival order, by kind; frames with other tags change nothing. Receivers are
 // called directly, so a frame has had its whole effect before the next one is looked at.
 // Every connection starts with an empty receive buffer: nothing of one reaches the next.
-class ServerLink : public QObject {
+class ServerLink final : public ServerWire {
     Q_OBJECT
 public:
     explicit ServerLink(int tableRequestIntervalMs, int connectTimeoutMs = 4000,
@@ -30,12 +31,12 @@ public:
     void setHostAndPort(const QString& host, int port);
     const QString& host() const { return m_host; }
     int port() const { return m_port; }
-    bool isConnected() const { return Connected; }
+    bool isConnected() const override { return Connected; }
 
     // Starts an attempt unless one is under way; the outcome arrives as socket events.
-    void OpenConnection();
+    void OpenConnection() override;
     // Out at once while connected; nowhere while the link is down. True when it went out.
-    bool Send(const QByteArray& frame);
+    bool Send(const QByteArray& frame) override;
 
     void ClientZuServerLookup();
     void ClientZuServerConnect();
@@ -44,14 +45,6 @@ public:
     void ClientZuServerRead();
     void Timer2Timer();
     void ConnectTimeout();
-
-signals:
-    // The status line's text.
-    void statusChanged(const QString& text);
-    void tableReceived(const QByteArray& frame);
-    void heartbeatReceived(const HeartbeatAnswer& answer);
-    // The link came up or went down; failed attempts while it is down say nothing.
-    void connectedChanged(bool connected);
 
 private:
     void setConnected(bool connected);

@@ -1,6 +1,6 @@
 #include "AlarmJournal.h"
 
-#include "link/ServerLink.h"
+#include "link/ServerWire.h"
 #include "watch/Watch.h"
 
 #include <QCryptographicHash>
@@ -25,7 +25,7 @@ QString escaped(QChar c) {
 AlarmJournal::AlarmJournal(QString filePath, qint64 limitBytes, QObject* parent)
     : QObject(parent), m_path(std::move(filePath)), m_limit(limitBytes) {}
 
-void AlarmJournal::follow(const Watch& watch, const ServerLink& link) {
+void AlarmJournal::follow(const Watch& watch, const ServerWire& link) {
     const QString alarm = QStringLiteral("Alarm von Nst. ");
     connect(&watch, &Watch::alarmRaised, this,
             [this, alarm](const QString& nst) { record(alarm + journalText(nst)); });
@@ -42,7 +42,7 @@ void AlarmJournal::follow(const Watch& watch, const ServerLink& link) {
     connect(&watch, &Watch::alarmOffChanged, this, [this](bool off) {
         record(off ? QStringLiteral("ALARM = AUS") : QStringLiteral("ALARM = AUS aufgehoben"));
     });
-    connect(&link, &ServerLink::connectedChanged, this, [this](bool up) {
+    connect(&link, &ServerWire::connectedChanged, this, [this](bool up) {
         record(up ? QStringLiteral("Verbindung zum Server hergestellt")
                   : QStringLiteral("Verbindung zum Server verloren"));
     });

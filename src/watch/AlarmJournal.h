@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class ServerLink;
+class ServerWire;
 class Watch;
 
 // What happened to the alarms and to the link, one line per event with the local date and
@@ -20,7 +20,7 @@ public:
                           QObject* parent = nullptr);
 
     // Records what the watch and the link report from now on.
-    void follow(const Watch& watch, const ServerLink& link);
+    void follow(const Watch& watch, const ServerWire& link);
     void record(const QString& event);
     const QString& filePath() const { return m_path; }
 

@@ -2,7 +2,7 @@
 
 #include "link/Frames.h"
 #include "link/Heartbeat.h"
-#include "link/ServerLink.h"
+#include "link/ServerWire.h"
 #include "link/Wire1252.h"
 #include "platform/AlarmSound.h"
 #include "platform/Beeper.h"
@@ -24,7 +24,7 @@ qint32 creditAfterAnswer(qint32 credit) {
     return credit < std::numeric_limits<qint32>::max() ? credit + 1 : credit;
 }
 
-Watch::Watch(ServerLink& link, const Services& services, WatchWindow& window, QObject* parent)
+Watch::Watch(ServerWire& link, const Services& services, WatchWindow& window, QObject* parent)
     : QObject(parent), m_link(link), m_prompts(services.prompts), m_beeper(services.beeper),
       m_sound(services.sound), m_store(services.store), m_window(window) {
     Timer1.setInterval(services.watchIntervalMs);

@@ -9,7 +9,7 @@
 class AlarmSound;
 class Beeper;
 class Prompts;
-class ServerLink;
+class ServerWire;
 class UserStore;
 struct HeartbeatAnswer;
 struct Services;
@@ -41,7 +41,7 @@ protected:
 class Watch : public QObject {
     Q_OBJECT
 public:
-    Watch(ServerLink& link, const Services& services, WatchWindow& window,
+    Watch(ServerWire& link, const Services& services, WatchWindow& window,
           QObject* parent = nullptr);
 
     // The tick; Timer1 runs it from construction on.
@@ -83,7 +83,7 @@ private:
     void prompt(const QString& text, unsigned flags);
     void serverAlive();
 
-    ServerLink& m_link;
+    ServerWire& m_link;
     Prompts& m_prompts;
     Beeper& m_beeper;
     AlarmSound& m_sound;
