@@ -28,12 +28,12 @@ private slots:
         ini.write("[UDPLink]\nH_Port=" + QByteArray::number(sim.port()) + "\n");
         ini.close();
         TNummernForm form(QString(), fake.services());
-        const Watch* watch = form.findChild<Watch*>();
+        const Watch* watch = &form.client().watch();
         QList<QByteArray> served = store.rows();
         for (QByteArray& line : served)
             if (line.isEmpty())
                 line = "  ";
-        QTRY_COMPARE(form.findChild<NumberTable*>()->lines(), served);
+        QTRY_COMPARE(form.client().table().lines(), served);
         QCOMPARE(watch->watchCount(), 1);
 
         QVERIFY(control.execute("silent on").ok);

@@ -1,7 +1,6 @@
 #include "FakeServices.h"
-#include "LoopbackPeer.h"
+#include "MemoryWire.h"
 #include "TableFixtures.h"
-#include "link/ServerLink.h"
 #include "table/NumberTable.h"
 #include "table/NummernModel.h"
 #include "table/TableRecord.h"
@@ -18,28 +17,24 @@ const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
 const QString kNoLink =
     QStringLiteral("Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht gespeichert.");
 
-// The table over a live link that asks for no tables by itself.
+// The table over a link in memory, watched by Qt's model tester as a view would be.
 struct Table {
     FakeServices fake;
-    LoopbackPeer peer;
-    ServerLink link{3600 * 1000};
+    MemoryWire link;
     NumberTable table{link, fake.prompts};
+    QAbstractItemModelTester tester{&table.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest};
 
-    bool attach() {
-        link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
-        link.OpenConnection();
-        return peer.waitForClient() && QTest::qWaitFor([this] { return link.isConnected(); });
-    }
-    void load(const QList<QByteArray>& lines) { table.LoadTable(tableFrame(lines)); }
-    // As the grid's editor does it: the text goes into the cell, the table hears of the edit.
+    Table() { link.up(); }
+    void load(const QList<QByteArray>& lines) { table.tableArrived(tableFrame(lines)); }
+    // As the grid's editor does it.
     void edit(int row, Field field, const QString& text) {
-        table.cellEdited();
         QVERIFY(table.model().setData(table.model().index(row, field), text, Qt::EditRole));
     }
-    QList<QByteArray> numbers() const {
+    QList<QByteArray> column(Field f) const {
         QList<QByteArray> out;
-        for (const Cells& row : table.model().rows())
-            out.append(trimmed(row[Number]));
+        for (const Cells& row : table.rows())
+            out.append(trimmed(row[f]));
         return out;
     }
     // A save with these answers: the boxes it showed, and "refused" last when it was.
@@ -49,11 +44,7 @@ struct Table {
         const bool saved = table.SaveTable();
         return fake.prompts.texts() + (saved ? QStringList() : QStringList{"refused"});
     }
-    // Frames sent since the last call; a heartbeat sent last marks the end.
-    QList<QByteArray> sent() {
-        link.Send(frames::heartbeat());
-        return peer.framesBefore(frames::heartbeat());
-    }
+    QString details() const { return fake.prompts.shown.value(0).details; }
 };
 
 } // namespace
@@ -61,50 +52,9 @@ struct Table {
 class TestTable : public QObject {
     Q_OBJECT
 private slots:
-    // Each changed field once, blanks no change; a whole table is cut after 30 rows.
-    void thePreviewNamesEachVisibleChange() {
-        const auto preview = [](const QList<QByteArray>& edited, const QList<QByteArray>& loaded) {
-            NummernModel model;
-            // The model keeps Qt's rules for a view while it is refilled.
-            QAbstractItemModelTester tester(&model,
-                                            QAbstractItemModelTester::FailureReportingMode::QtTest);
-            model.fill(edited);
-            return changePreview(model.rows(), loaded);
-        };
-        QCOMPARE(preview({tableLine("1"), tableLine("3", "", "", "", "K\374che")},
-                         {tableLine("1"), tableLine("2", "", "110", "", "K\xFC")}),
-                 "Verb. 2: Ruf/Zi.-Nummer 2 → 3; Not Nummer. 110 → (leer); Bemerk. Kü → Küche");
-        QCOMPARE(preview({tableLine(" 2") + "  x  "}, {tableLine("2", "", "", "", "x")}),
-                 QString());
-        QList<QByteArray> loaded, edited;
-        for (int i = 0; i < 120; ++i) {
-            loaded << tableLine(QByteArray::number(i));
-            edited << tableLine(QByteArray::number(i + 1000));
-        }
-        // The first 30 rows, then a count of the rest.
-        QCOMPARE(preview(edited, loaded).split(u'\n').mid(29),
-                 (QStringList{"Verb. 30: Ruf/Zi.-Nummer 29 → 1029", "… und 90 weitere Zeilen"}));
-    }
-
-    // Over an edit a sort asks first: Cancel keeps everything, agreeing refills bytewise from
-    // the lines.
-    void aSortOverAnEditAsksFirst() {
-        Table t;
-        t.load({tableLine("20"), tableLine("100")});
-        t.edit(0, Alarm, QStringLiteral("999"));
-        t.fake.prompts.answers = {mb::IdCancel};
-        t.table.sortBy(Number);
-        QCOMPARE(t.fake.prompts.texts(), QStringList{"Ungespeicherte Änderungen verwerfen ?"});
-        QCOMPARE(trimmed(t.table.model().cell(0, Alarm)), QByteArray("999"));
-        t.table.sortBy(Number);
-        QCOMPARE(t.numbers(), (QList<QByteArray>{"100", "20"}));
-        QVERIFY(!t.table.isModified());
-    }
-
-    // A changed number with charges asks to clear them until the operator says yes.
+    // A changed number with charges asks to clear them; what went out is the server's now.
     void savesSendEveryRowAndAskToClearTheChargesOfChangedNumbers() {
         Table t;
-        QVERIFY(t.attach());
         const QByteArray twenty = "12345678901234567890";
         t.load({tableLine("4711", "", "", "12.50"), tableLine("4800", "", "", "0,00"),
                 tableLine("5000", "", "", "3.00"), tableLine(twenty, "1", "2", "", "Geb\xFChr")});
@@ -113,19 +63,19 @@ private slots:
         t.edit(1, Number, QStringLiteral("1234567890123456789"));
         t.edit(2, Number, QStringLiteral(" 5001"));
         t.edit(3, Remark, QStringLiteral("Küche, Gebühr €"));
-        QCOMPARE(t.save({mb::IdCancel}), QStringList{kSaveQuestion});
-        QVERIFY(
-            t.fake.prompts.shown[0].details.startsWith("Verb. 1: Ruf/Zi.-Nummer 4711 → 4712\n"));
-        QCOMPARE(t.sent(), QList<QByteArray>{});
-        QCOMPARE(t.save({mb::IdOk, mb::IdOk, mb::IdCancel}),
-                 (QStringList{kSaveQuestion, "Nst. 4711 (4712)  Gebühren löschen ? ",
-                              "Nst. 5000 (5001)  Gebühren löschen ? "}));
         const QByteArray saved =
             sdat({record("4712"), "1234567890123456789 " + record("").mid(20), record(" 5001"),
                   twenty + record("", "1", "2", "K\374che, Geb\374hr \200").mid(20)});
-        QCOMPARE(t.sent(), (QList<QByteArray>{gloe("4711"), saved}));
-        QCOMPARE(t.save(), (QStringList{kSaveQuestion, "Nst. 5000 (5001)  Gebühren löschen ? "}));
-        QCOMPARE(t.sent(), (QList<QByteArray>{gloe("5000"), saved}));
+        QCOMPARE(t.save({mb::IdOk, mb::IdOk, mb::IdCancel}),
+                 (QStringList{kSaveQuestion, "Nst. 4711 (4712)  Gebühren löschen ? ",
+                              "Nst. 5000 (5001)  Gebühren löschen ? "}));
+        QVERIFY(t.details().startsWith("Verb. 1: Ruf/Zi.-Nummer 4711 → 4712\n"));
+        QCOMPARE(t.link.take(), (QList<QByteArray>{gloe("4711"), saved}));
+        QVERIFY(!t.table.hasUnsentEdits() && !t.table.isEdited(3, Remark));
+        QCOMPARE(t.table.cell(0, Charges), QByteArray("0.00  "));
+        // Asked and sent again, but the numbers sent are the server's now.
+        QCOMPARE(t.save(), QStringList{kSaveQuestion});
+        QCOMPARE(t.link.take(), QList<QByteArray>{saved});
     }
 
     // Matched as the server does: trimmed, no leading "!", to the first blank; the edit stays.
@@ -135,51 +85,116 @@ private slots:
         t.edit(3, Number, QStringLiteral(" !4711 Empfang "));
         QCOMPARE(t.save(),
                  (QStringList{"Eintrag Ruf/Zi.Nummer ->  4711 gibt es bereits.! ", "refused"}));
-        QCOMPARE(t.numbers()[3], QByteArray("!4711 Empfang"));
+        QCOMPARE(t.column(Number)[3], QByteArray("!4711 Empfang"));
     }
 
-    void tablesSortsAndSavesArrivingDuringASaveWait() {
+    // Text typed back, or no text at all, is no edit: nothing to refuse without the link.
+    void onlyTextThatWouldBeSentDifferentlyIsAnEdit() {
         Table t;
-        QVERIFY(t.attach());
-        t.load({tableLine("4711", "", "", "12.50", "alt"), tableLine("20", "", "", "0.00")});
+        t.load({tableLine("4711", "", "", "1.00", "alt")});
+        t.edit(0, Remark, QStringLiteral("neu"));
+        QVERIFY(t.table.isEdited(0, Remark));
+        QCOMPARE(
+            t.table.model().data(t.table.model().index(0, Remark), Qt::AccessibleDescriptionRole),
+            QStringLiteral("geändert"));
+        t.edit(0, Remark, QStringLiteral("alt "));
+        QVERIFY(!t.table.hasUnsentEdits());
+        QVERIFY(!t.table.model()
+                     .data(t.table.model().index(0, Remark), NummernModel::EditedRole)
+                     .toBool());
+        t.link.down();
+        QCOMPARE(t.save(), QStringList{});
         t.edit(0, Number, QStringLiteral("4712"));
-        bool nested = false;
+        QCOMPARE(t.save(), (QStringList{kNoLink, "refused"}));
+    }
+
+    // A table over edits shows the server's newest around them; the save question tells what
+    // the server changed under an edit and which edits lost their line.
+    void aTableArrivingKeepsEveryEditOnItsLine() {
+        Table t;
+        t.load({tableLine("101", "", "", "0.00", "frei"), tableLine("102", "", "", "0.00"),
+                tableLine("103")});
+        t.edit(1, Number, QStringLiteral("112"));
+        t.edit(0, Remark, QStringLiteral("belegt"));
+        t.edit(2, Alarm, QStringLiteral("9"));
+        t.load({tableLine("101", "", "", "0.00", "Gast"), tableLine("102", "", "", "55.55")});
+        QCOMPARE(t.column(Number), (QList<QByteArray>{"101", "112"}));
+        QCOMPARE(t.column(Charges), (QList<QByteArray>{"0.00", "55.55"}));
+        QCOMPARE(t.column(Remark), (QList<QByteArray>{"belegt", ""}));
+        QVERIFY(t.table.isModified());
+        QCOMPARE(t.save({mb::IdOk, mb::IdOk}),
+                 (QStringList{kSaveQuestion, "Nst. 102 (112)  Gebühren löschen ? "}));
+        QCOMPARE(t.details(), QStringLiteral("Verb. 1: Bemerk. frei → belegt (Server jetzt: Gast)\n"
+                                             "Verb. 2: Ruf/Zi.-Nummer 102 → 112\n"
+                                             "Verb. 3 (nicht mehr in der Tabelle des Servers): "
+                                             "Alarm Nummer. (leer) → 9"));
+        QCOMPARE(t.link.take(),
+                 (QList<QByteArray>{gloe("102"),
+                                    sdat({record("101", "", "", "belegt"), record("112")})}));
+        QVERIFY(!t.table.hasUnsentEdits());
+    }
+
+    // Sorting orders the lines shown and sent; the edits go with their lines, unasked.
+    void aSortKeepsTheEdits() {
+        Table t;
+        t.load({tableLine("20"), tableLine("100"), tableLine("abc", "", "", "0.00")});
+        t.edit(0, Alarm, QStringLiteral("999"));
+        t.edit(2, Number, QStringLiteral(""));
+        t.table.sortBy(Number);
+        QCOMPARE(t.fake.prompts.shown.size(), 0);
+        QCOMPARE(t.column(Number), (QList<QByteArray>{"100", "20", ""}));
+        QCOMPARE(t.column(Alarm), (QList<QByteArray>{"", "999", ""}));
+        t.save();
+        QCOMPARE(t.link.take(),
+                 QList<QByteArray>{sdat({record("100"), record("20", "999"), record("")})});
+        // A table shows the server's order again.
+        t.load({tableLine("5"), tableLine("4")});
+        QCOMPARE(t.column(Number), (QList<QByteArray>{"5", "4"}));
+    }
+
+    // Tables owed when a save goes out answer requests made before it; a table during the
+    // save's questions waits, and is dropped once the save went out.
+    void tablesFromBeforeASaveDoNotUndoIt() {
+        Table t;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(t.table.requestTable());
+        t.load({tableLine("1", "", "", "", "alt")});
+        t.edit(0, Remark, QStringLiteral("neu"));
         t.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
             if (box.text != kSaveQuestion)
                 return;
-            t.load({tableLine("100"), tableLine("200")});
+            t.load({tableLine("1", "", "", "", "alt")});
             t.table.sortBy(Remark);
-            t.edit(1, Remark, QStringLiteral("später")); // goes with the next save
-            nested = t.table.SaveTable();
-            t.load({tableLine("300", "", "", "", "neueste")});
+            QVERIFY(t.table.SaveTable()); // no save inside a save
             QVERIFY(t.table.saveRunning());
         };
-        // The save inside the save asked nothing and sent nothing.
-        QCOMPARE(t.save(), (QStringList{kSaveQuestion, "Nst. 4711 (4712)  Gebühren löschen ? "}));
-        QVERIFY(nested && !t.table.saveRunning());
-        QCOMPARE(t.sent(), (QList<QByteArray>{
-                               gloe("4711"), sdat({record("4712", "", "", "alt"), record("20")})}));
-        // The edit made meanwhile is still undecided.
-        QCOMPARE(t.table.model().cell(1, Remark), QByteArray("sp\xE4ter"));
-        QVERIFY(t.table.hasUndecidedEdits());
+        QCOMPARE(t.save(), QStringList{kSaveQuestion});
+        t.fake.prompts.whileOpen = {};
+        t.load({tableLine("1", "", "", "", "alt")}); // the third answer
+        QCOMPARE(t.column(Remark), QList<QByteArray>{"neu"});
+        // Unasked, the server's own: taken.
+        t.load({tableLine("1", "", "", "", "anders")});
+        QCOMPARE(t.column(Remark), QList<QByteArray>{"anders"});
+        // A new connection owes nothing.
+        t.table.requestTable();
+        t.link.down();
+        t.link.up();
+        t.load({tableLine("2")});
+        QCOMPARE(t.column(Number), QList<QByteArray>{"2"});
     }
 
-    // Refused, the edits stay, a table waits, the next save sends.
-    void aSaveWithoutTheLinkIsRefusedAndTheEditsStay() {
+    // Declined, the edits go; edits made while the question was open stay for the next save.
+    void aDeclinedSaveDropsWhatItAsked() {
         Table t;
-        const QList<QByteArray> lines{tableLine("4711", "", "", "1.00", "alt"),
-                                      tableLine("4800", "", "", "2.00")};
-        t.load(lines);
-        t.edit(0, Number, QStringLiteral("4712"));
-        t.edit(1, Number, QStringLiteral("4801"));
-        QCOMPARE(t.save(), (QStringList{kNoLink, "refused"}));
-        QVERIFY(t.attach());
-        t.load({tableLine("1")});
-        QCOMPARE(t.table.lines(), lines);
-        t.save({mb::IdOk, mb::IdOk, mb::IdCancel});
-        QCOMPARE(t.sent(), (QList<QByteArray>{gloe("4711"), sdat({record("4712", "", "", "alt"),
-                                                                  record("4801")})}));
-        QVERIFY(!t.table.hasUndecidedEdits());
+        t.load({tableLine("1"), tableLine("2")});
+        t.edit(0, Remark, QStringLiteral("weg"));
+        t.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
+            t.edit(1, Remark, QStringLiteral("bleibt"));
+        };
+        QCOMPARE(t.save({mb::IdCancel}), QStringList{kSaveQuestion});
+        QCOMPARE(t.column(Remark), (QList<QByteArray>{"", "bleibt"}));
+        QVERIFY(t.table.isModified());
+        QCOMPARE(t.link.take(), QList<QByteArray>{});
     }
 };
 

@@ -155,11 +155,11 @@ private slots:
         QVERIFY(w.typeInto(0, Alarm, "10x 3"));
         QVERIFY(w.typeInto(0, Number, "!Zi. 12-b Empfang, 1"));
         QVERIFY(w.typeInto(0, Remark, "a\u2603€")); // no snowman in Windows-1252
-        QCOMPARE(w.model().rows()[0],
+        QCOMPARE(w.form->client().table().rows()[0],
                  (Cells{"!Zi. 12-b Empfang, ", "10 3", pad("3", 20), "12.50 ", "a\x80"}));
         // No frame marker typed.
         QVERIFY(w.typeInto(1, Number, "a{_ENDE__}b[___c"));
-        QCOMPARE(w.model().rows()[1][Number], QByteArray("a{_ENDE__b[__c"));
+        QCOMPARE(w.form->client().table().rows()[1][Number], QByteArray("a{_ENDE__b[__c"));
     }
 
     // Each table puts the keyboard on its first number; Enter or typing opens the editor, Escape
@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(editor()->text(), QStringLiteral("9"));
         QTest::keyClick(editor(), Qt::Key_Escape);
         QVERIFY(!editor());
-        QCOMPARE(w.model().rows()[0][Alarm], pad("", 20));
+        QCOMPARE(w.form->client().table().rows()[0][Alarm], pad("", 20));
         QTest::keyClicks(grid, "5");
         QTest::keyClick(editor(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(w.fake.prompts.texts(), QStringList{kSaveQuestion});
@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(w.fake.prompts.texts(),
                  QStringList{"Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "});
         QVERIFY(w.form->isVisible() && !w.form->isMinimized());
-        QCOMPARE(trimmed(w.model().cell(0, Remark)), QByteArray("neu"));
+        QCOMPARE(trimmed(w.form->client().table().cell(0, Remark)), QByteArray("neu"));
         QVERIFY(w.typeInto(0, Number, "4712"));
         QVERIFY(w.typeInto(0, Remark, "neu!", false));
         w.child<QPushButton>("Button1")->click();

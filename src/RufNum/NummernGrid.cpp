@@ -50,28 +50,23 @@ void TNummernForm::setupNummernGrid() {
         QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     new EnterEdits(NummernGrid);
-    connect(delegate, &NummernDelegate::edited, this, &TNummernForm::NummernGridSetEditText);
     // A new table puts the keyboard on its first number, where the operator starts to work.
-    connect(&m_table.model(), &QAbstractItemModel::modelReset, this, [this] {
-        if (m_table.model().rowCount() > 0)
-            NummernGrid->setCurrentIndex(m_table.model().index(0, table::Number));
+    connect(&m_client.table().model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (m_client.table().model().rowCount() > 0)
+            NummernGrid->setCurrentIndex(m_client.table().model().index(0, table::Number));
     });
     connect(NummernGrid->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
             [this](int section) { NummernGridDblClick(section + 1); });
 }
 
-void TNummernForm::NummernGridSetEditText() {
-    m_table.cellEdited();
-}
-
 void TNummernForm::NummernGridDblClick(int column) {
     // Grid columns count from the row labels; the data fields start at 1.
     if (column >= 1 && column <= table::FieldCount)
-        m_table.sortBy(table::Field(column - 1));
+        m_client.table().sortBy(table::Field(column - 1));
 }
 
 void TNummernForm::commitOpenEditor() {
     const QModelIndex current = NummernGrid->currentIndex();
     if (QWidget* editor = current.isValid() ? NummernGrid->indexWidget(current) : nullptr)
-        NummernGrid->itemDelegate()->setModelData(editor, &m_table.model(), current);
+        NummernGrid->itemDelegate()->setModelData(editor, &m_client.table().model(), current);
 }

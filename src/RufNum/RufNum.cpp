@@ -3,7 +3,7 @@
 #include "RufNum/ClickFilter.h"
 #include "RufNum/Logo.h"
 #include "app/TorvanelApplication.h"
-#include "link/Heartbeat.h"
+#include "link/ServerLink.h"
 #include "platform/Beeper.h"
 #include "platform/Prompts.h"
 
@@ -54,10 +54,8 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_commandLineText(commandLineText), m_services(services),
-      m_settings({services.programDir, services.configDirs}, commandLineText, services.store),
-      m_link(services.tableRequestIntervalMs, services.connectTimeoutMs, this),
-      m_table(m_link, services.prompts, this), m_watch(m_link, m_services, *this, this),
-      m_journal(journalPath(services.dataDir, commandLineText), 1024 * 1024, this) {
+      m_link(new ServerLink(services.connectTimeoutMs)),
+      m_client(m_link, commandLineText, services, *this) {
     initResources();
     buildComponents();
     TrayIcon.addFile(QStringLiteral(":/MAINICON"));
@@ -70,50 +68,38 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
     ReadSettings();
     wireObjects();
     updateTrayIcon();
-    m_link.OpenConnection();
+    m_client.start();
 }
 
 TNummernForm::~TNummernForm() = default;
 
 void TNummernForm::ReadSettings() {
-    m_settings.ReadSettings();
-    m_link.setHostAndPort(m_settings.host(), m_settings.port());
-    const QImage logo = loadLogoPicture(m_settings.logoFile());
+    const Settings& settings = m_client.settings();
+    m_link->setHostAndPort(settings.host(), settings.port());
+    const QImage logo = loadLogoPicture(settings.logoFile());
     if (!logo.isNull())
         Image1->setPixmap(QPixmap::fromImage(logo));
     // The stored values mean the outer window; the frame is known once the window is shown.
     // Until then they stand for the inside, so the first show shrinks it by the frame.
-    m_outerPlacement = m_settings.placement();
+    m_outerPlacement = settings.placement();
     move(m_outerPlacement.topLeft());
     resize(m_outerPlacement.size());
 }
 
 void TNummernForm::wireObjects() {
-    // Direct calls, in this order: a frame has had its whole effect before the next one.
-    connect(&m_link, &ServerLink::statusChanged, this,
+    connect(m_link, &ServerWire::statusChanged, this,
             [this](const QString& text) { setCaption(Label2, text); });
-    connect(&m_link, &ServerLink::tableReceived, &m_table, &NumberTable::LoadTable);
-    connect(&m_link, &ServerLink::tableReceived, &m_watch, &Watch::tableArrived);
-    connect(&m_link, &ServerLink::heartbeatReceived, &m_watch, &Watch::heartbeatAnswered);
-    connect(&m_watch, &Watch::alarmOffChanged, this, [this](bool off) {
+    Watch& watch = m_client.watch();
+    connect(&watch, &Watch::alarmOffChanged, this, [this](bool off) {
         setCaption(Label1, off ? QStringLiteral(" ALARM = AUS !") : QString());
         // Its background covers the logo; without a notice the logo shows whole.
         Label1->setVisible(off);
     });
-    m_journal.follow(m_watch, m_link);
-    // Not from inside the socket's read handler, where the failing line may be written.
-    connect(
-        &m_journal, &AlarmJournal::cannotWrite, this,
-        [this](const QString& message) {
-            m_services.prompts.ask(message, QStringLiteral(" A C H T U N G "),
-                                   mb::Ok | mb::IconExclamation);
-        },
-        Qt::QueuedConnection);
     for (auto signal : {&Watch::alarmRaised, &Watch::alarmEnded})
-        connect(&m_watch, signal, this, &TNummernForm::updateTrayIcon);
+        connect(&watch, signal, this, &TNummernForm::updateTrayIcon);
     for (auto signal : {&Watch::serverSilent, &Watch::serverAnswering})
-        connect(&m_watch, signal, this, &TNummernForm::updateTrayIcon);
-    connect(&m_link, &ServerLink::connectedChanged, this, &TNummernForm::updateTrayIcon);
+        connect(&watch, signal, this, &TNummernForm::updateTrayIcon);
+    connect(m_link, &ServerWire::connectedChanged, this, &TNummernForm::updateTrayIcon);
 }
 
 void TNummernForm::buildComponents() {
@@ -139,7 +125,7 @@ void TNummernForm::buildComponents() {
 
     NummernGrid = new QTableView(this);
     NummernGrid->setObjectName(QStringLiteral("NummernGrid"));
-    NummernGrid->setModel(&m_table.model());
+    NummernGrid->setModel(&m_client.table().model());
     NummernGrid->setCornerButtonEnabled(false);
     NummernGrid->setWordWrap(false);
     NummernGrid->setTextElideMode(Qt::ElideNone);
@@ -155,7 +141,7 @@ void TNummernForm::buildComponents() {
     NummernGrid->horizontalHeader()->setFixedHeight(kRowHeight + 2);
     fitColumnsToTitles();
     // The titles come with the first table.
-    connect(&m_table.model(), &QAbstractItemModel::modelReset, this,
+    connect(&m_client.table().model(), &QAbstractItemModel::modelReset, this,
             &TNummernForm::fitColumnsToTitles);
     setupNummernGrid();
     NummernGrid->setAccessibleName(QStringLiteral("Rufnummern"));
@@ -227,7 +213,8 @@ void TNummernForm::setCaption(QLabel* label, const QString& text) {
 
 void TNummernForm::FormCreate() {
     if (auto* app = qobject_cast<TorvanelApplication*>(QCoreApplication::instance()))
-        app->setExceptionHandler([this](const QString& message) { AppException(message); });
+        app->setExceptionHandler(
+            [this](const QString& message) { m_client.AppException(message); });
 }
 
 void TNummernForm::setGridColor(const QColor& color) {
@@ -255,38 +242,6 @@ void TNummernForm::closeEvent(QCloseEvent* event) {
     FormClose();
 }
 
-void TNummernForm::FormClose() {
-    // A refused save leaves edits in the grid; a hidden window would hide them from the
-    // operator who has to mend or send them.
-    if (SaveSettingsAndTable())
-        HideToTray();
-}
-
-void TNummernForm::Button1Click() {
-    if (SaveSettingsAndTable() && m_settings.inSysTry())
-        HideToTray();
-}
-
-void TNummernForm::B1Click() {
-    m_services.beeper.beep(666, 200);
-    const int answer = m_services.prompts.ask(QStringLiteral("   TorvanelClient  Beenden ???  "),
-                                              QStringLiteral(" A C H T U N G ! "),
-                                              mb::OkCancel | mb::IconHand | mb::DefButton2);
-    if (answer != mb::IdOk)
-        return;
-    if (m_table.saveRunning()) {
-        m_endAfterSave = EndAfterSave::IfSaved;
-        return;
-    }
-    // A save refused for a duplicate number would lose the operator's edits if we ended now;
-    // stay, and show the window so the numbers can be mended.
-    if (!SaveSettingsAndTable()) {
-        bringForward();
-        return;
-    }
-    endProgram();
-}
-
 void TNummernForm::bringForward() {
     showNormal();
     raise();
@@ -304,51 +259,6 @@ void TNummernForm::HideToTray() {
         hide();
     else
         showMinimized();
-}
-
-void TNummernForm::AppException(const QString& message) {
-    m_watch.holdBusy();
-    m_services.prompts.ask(message, QStringLiteral("TorvanelClient"), mb::Ok | mb::IconHand);
-    if (m_table.saveRunning()) {
-        m_endAfterSave = EndAfterSave::Always;
-        return;
-    }
-    try {
-        SaveSettingsAndTable();
-    } catch (const std::exception& e) {
-        // The program ends all the same; the operator hears why the save failed too, unless
-        // the save's failure is the very error that brought us here.
-        const QString saveError = QString::fromLocal8Bit(e.what());
-        if (saveError != message)
-            m_services.prompts.ask(saveError, QStringLiteral("TorvanelClient"),
-                                   mb::Ok | mb::IconHand);
-    } catch (...) {
-    }
-    endProgram();
-}
-
-bool TNummernForm::SaveSettingsAndTable() {
-    const bool outermost = !m_table.saveRunning();
-    const QString settingsProblem = m_settings.WriteSettings(frameGeometry());
-    // The administrator must hear that the settings file refuses our entries; the operator
-    // saves often and must not hear it each time, and his table goes to the server regardless.
-    // Marked before the box opens, so that a save from within the box stays quiet too.
-    if (!settingsProblem.isEmpty() && !std::exchange(m_settingsProblemShown, true))
-        m_services.prompts.ask(settingsProblem, QStringLiteral(" A C H T U N G "),
-                               mb::Ok | mb::IconExclamation);
-    // The grid takes an editor's text when the editor closes; a save started from the close
-    // box or the tray leaves it open, and what the operator typed must go with the save.
-    if (outermost)
-        commitOpenEditor();
-    const bool saved = m_table.SaveTable();
-    if (outermost && m_endAfterSave != EndAfterSave::No) {
-        const EndAfterSave end = std::exchange(m_endAfterSave, EndAfterSave::No);
-        if (saved || end == EndAfterSave::Always)
-            endProgram();
-        else
-            bringForward();
-    }
-    return saved;
 }
 
 void TNummernForm::alertBegin() {

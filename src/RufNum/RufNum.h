@@ -1,11 +1,7 @@
 #pragma once
 
-#include "link/ServerLink.h"
+#include "client/Client.h"
 #include "platform/Services.h"
-#include "settings/Settings.h"
-#include "table/NumberTable.h"
-#include "watch/AlarmJournal.h"
-#include "watch/Watch.h"
 
 #include <QIcon>
 #include <QString>
@@ -16,25 +12,27 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
+class ServerLink;
 
-// The client's one window: its layout, the tray, the lifecycle handlers and the wiring of the
-// objects that hold the client's state. Where the names of the operator's documentation live:
+// The client's one window: its layout, the tray, and the drawing of the client it holds.
+// Where the names of the operator's documentation live:
 //
-//   ClientZuServer, Timer2, Connected, ReceiveBuffer,   ServerLink   link/ServerLink.h
-//   OpenConnection, Send, Timer2Timer, ClientZuServer*
+//   ClientZuServer, Connected, ReceiveBuffer,           ServerLink   link/ServerLink.h
+//   OpenConnection, Send, ClientZuServer*
+//   Timer2, Timer2Timer, SaveSettingsAndTable,          Client       client/Client.h
+//   Button1Click, FormClose, B1Click, AppException
 //   Timer1, Timer1Timer, WatchCount, WatchBusy,         Watch        watch/Watch.h
 //   AlarmNst, BusyList, WatchMessage
 //   the alarm journal                                   AlarmJournal watch/AlarmJournal.h
 //   TableLines, RowNst, TableModified, LoadTable,       NumberTable  table/NumberTable.h
-//   FillGrid, SaveTable
+//   FillGrid, SaveTable, NummernGridSetEditText
 //   NummernGridGetEditMask                              table/EditMask.h
 //   InSysTry, LogoFile, IniFileName, ReadSettings,      Settings     settings/Settings.h
 //   WriteSettings
 //   SendFrame, SaveFrame                                composed where sent (link/Frames.h)
-//   everything else (FormCreate, FormClose, B1Click,    this window
-//   Button1Click, AppException, SaveSettingsAndTable,
-//   HideToTray, tray, NummernText, Label1, Label2 ...)
-class TNummernForm : public QWidget, private WatchWindow {
+//   everything else (FormCreate, HideToTray, tray,      this window
+//   NummernText, Label1, Label2 ...)
+class TNummernForm : public QWidget, private ClientWindow {
     Q_OBJECT
 public:
     // Reads the settings, shows the tray icon and opens the link. A logo file that is there
@@ -42,14 +40,16 @@ public:
     TNummernForm(const QString& commandLineText, Services services, QWidget* parent = nullptr);
     ~TNummernForm() override;
 
-    // Lifecycle
+    Client& client() { return m_client; }
+
+    // Lifecycle, carried out by the client
     void FormCreate();
-    void AppException(const QString& message);
-    void FormClose();
-    void Button1Click();
-    void B1Click();
-    void HideToTray();
-    bool SaveSettingsAndTable();
+    void AppException(const QString& message) { m_client.AppException(message); }
+    void FormClose() { m_client.FormClose(); }
+    void Button1Click() { m_client.Button1Click(); }
+    void B1Click() { m_client.B1Click(); }
+    bool SaveSettingsAndTable() { return m_client.SaveSettingsAndTable(); }
+    void HideToTray() override;
 
     // Tray
     void AddTrayIcon();
@@ -60,9 +60,8 @@ public:
 
     // Component handlers, forwarded to the objects that own them
     void NummernTextClick();
-    void Timer1Timer() { m_watch.Timer1Timer(); }
+    void Timer1Timer() { m_client.watch().Timer1Timer(); }
     void NummernGridDblClick(int column);
-    void NummernGridSetEditText();
 
 signals:
     // Emitted when the program is to end (quit confirmed or an unhandled error).
@@ -75,6 +74,10 @@ protected:
 private:
     void alertBegin() override;
     void alertEnd() override;
+    QRect placement() const override { return frameGeometry(); }
+    void commitOpenEditor() override;
+    void bringForward() override;
+    void endProgram() override;
 
     void buildComponents();
     void wireObjects();
@@ -83,18 +86,11 @@ private:
     static void setCaption(QLabel* label, const QString& text);
     void setupNummernGrid();
     void fitColumnsToTitles();
-    void commitOpenEditor();
-    void endProgram();
-    // Out of the tray or the taskbar, in front, with the focus.
-    void bringForward();
 
     QString m_commandLineText;
     Services m_services;
-    Settings m_settings;
-    ServerLink m_link;
-    NumberTable m_table;
-    Watch m_watch;
-    AlarmJournal m_journal;
+    ServerLink* m_link;
+    Client m_client;
     QIcon TrayIcon;
     QIcon m_alarmTrayIcon;
     QIcon m_offlineTrayIcon;
@@ -110,13 +106,6 @@ private:
     QLabel* Image1 = nullptr;
     QSystemTrayIcon* Tray = nullptr;
 
-    // A quit or an unhandled error that comes while a save is asking its questions ends the
-    // program once that save is over; ending at once would cut its questions short and the
-    // edits would go unsent without the operator having declined them.
-    enum class EndAfterSave { No, IfSaved, Always };
-    EndAfterSave m_endAfterSave = EndAfterSave::No;
-    // The settings file's refusal is told once a run, not at every save.
-    bool m_settingsProblemShown = false;
     // Where the window was left, frame included; placed so at its first show.
     QRect m_outerPlacement;
     bool m_framePlaced = false;

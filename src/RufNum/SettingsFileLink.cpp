@@ -44,7 +44,7 @@ void TNummernForm::NummernTextClick() {
         if (!message.isEmpty())
             m_services.prompts.ask(message, QStringLiteral("Fehler"), mb::Ok | mb::IconExclamation);
     };
-    const QString path = m_settings.iniFilePath();
+    const QString path = m_client.settings().iniFilePath();
     if (const QString why = whyNotOpenable(path); !why.isEmpty())
         return tell(why);
     m_services.shell.open(path, [self = QPointer(this), tell](ShellOpen::Result result) {

@@ -1,6 +1,6 @@
 #include "RufNum/RufNum.h"
 
-#include "link/Frames.h"
+#include "link/ServerLink.h"
 
 #include <QImage>
 #include <QMenu>
@@ -57,9 +57,10 @@ void TNummernForm::AddTrayIcon() {
 }
 
 void TNummernForm::updateTrayIcon() {
-    if (!m_watch.alarmNst().isEmpty() || m_watch.isServerSilent())
+    const Watch& watch = m_client.watch();
+    if (!watch.alarmNst().isEmpty() || watch.isServerSilent())
         Tray->setIcon(m_alarmTrayIcon);
-    else if (!m_link.isConnected())
+    else if (!m_link->isConnected())
         Tray->setIcon(m_offlineTrayIcon);
     else
         Tray->setIcon(TrayIcon);
@@ -72,9 +73,8 @@ void TNummernForm::RemoveTrayIcon() {
 void TNummernForm::TrayIconMessage(QSystemTrayIcon::ActivationReason reason) {
     if (reason != QSystemTrayIcon::Trigger)
         return;
-    // Coming back from the tray always brings a fresh table; with the link down the
-    // request goes nowhere and the window still comes back.
-    m_link.Send(frames::tableRequest());
+    // Coming back from the tray always brings a fresh table.
+    m_client.reload();
     if (isMinimized())
         showNormal();
     else

@@ -4,10 +4,7 @@
 
 #include <utility>
 
-ServerLink::ServerLink(int tableRequestIntervalMs, int connectTimeoutMs, QObject* parent)
-    : ServerWire(parent) {
-    Timer2.setInterval(tableRequestIntervalMs);
-    connect(&Timer2, &QTimer::timeout, this, &ServerLink::Timer2Timer);
+ServerLink::ServerLink(int connectTimeoutMs, QObject* parent) : ServerWire(parent) {
     ConnectLimit.setSingleShot(true);
     ConnectLimit.setInterval(connectTimeoutMs);
     connect(&ConnectLimit, &QTimer::timeout, this, &ServerLink::ConnectTimeout);
@@ -68,7 +65,6 @@ void ServerLink::ClientZuServerConnect() {
     ConnectLimit.stop();
     // A frame torn off by the end of the last connection would swallow the first one of this.
     ReceiveBuffer.clear();
-    Timer2.start();
     emit statusChanged(QStringLiteral(" Server ") + m_host + QStringLiteral(" OK!"));
     setConnected(true);
 }
@@ -100,17 +96,11 @@ void ServerLink::ClientZuServerRead() {
     const QList<QByteArray> complete = ReceiveBuffer.feed(ClientZuServer.readAll());
     for (const QByteArray& frame : complete) {
         const QByteArrayView tag = frames::tagOf(frame);
-        if (tag == frames::kTable) {
-            Timer2.stop();
+        if (tag == frames::kTable)
             emit tableReceived(frame);
-        } else if (tag == frames::kHeartbeat || tag == frames::kHeartbeatAlarmOff) {
+        else if (tag == frames::kHeartbeat || tag == frames::kHeartbeatAlarmOff)
             emit heartbeatReceived(readHeartbeat(frame));
-        }
     }
-}
-
-void ServerLink::Timer2Timer() {
-    Send(frames::tableRequest());
 }
 
 void ServerLink::ConnectTimeout() {

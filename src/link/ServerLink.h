@@ -11,8 +11,7 @@
 
 // The one connection to the server. Qt's socket signals are mapped onto handlers named after
 // the socket's events, which keep `Connected` and the status text up to date; an attempt
-// shows the search first. The host appears as configured, never as resolved. After every connect
-// the table is requested every `Timer2` interval until a table frame arrives. An attempt that has
+// shows the search first. The host appears as configured, never as resolved. An attempt that has
 // neither succeeded nor failed after `connectTimeoutMs` is given up and reported as failed.
 //
 // What the server sends enters only through ClientZuServerRead: every complete frame is
@@ -22,8 +21,7 @@
 class ServerLink final : public ServerWire {
     Q_OBJECT
 public:
-    explicit ServerLink(int tableRequestIntervalMs, int connectTimeoutMs = 4000,
-                        QObject* parent = nullptr);
+    explicit ServerLink(int connectTimeoutMs = 4000, QObject* parent = nullptr);
     ~ServerLink() override;
 
     // Where the next open goes. A port outside 1 to 65535 is kept, and the link reports it
@@ -43,7 +41,6 @@ public:
     void ClientZuServerDisconnect();
     void ClientZuServerError(QAbstractSocket::SocketError error);
     void ClientZuServerRead();
-    void Timer2Timer();
     void ConnectTimeout();
 
 private:
@@ -53,7 +50,6 @@ private:
     int m_port = 6767;
     bool Connected = false;
     FrameReader ReceiveBuffer;
-    QTimer Timer2;
     // Runs while an attempt is under way: at most one at a time, and none for ever.
     QTimer ConnectLimit;
     // Declared last, so it goes first and never reports to members already gone.

@@ -1,14 +1,19 @@
 #include "NumberTable.h"
 
 #include "link/Frames.h"
-#include "link/ServerLink.h"
+#include "link/ServerWire.h"
 #include "link/Wire1252.h"
 #include "platform/Prompts.h"
+#include "table/ChangePreview.h"
+#include "table/TableRecord.h"
 #include "table/TableSort.h"
 
 #include <QCoreApplication>
 #include <QScopedValueRollback>
+#include <numeric>
 #include <utility>
+
+using namespace table;
 
 namespace {
 
@@ -17,52 +22,152 @@ constexpr unsigned kQuestion = mb::OkCancel | mb::IconQuestion | mb::DefButton2;
 // After a clearing request the frame should be on its way before the next question; a few
 // rounds of pending events do that without ever waiting for an event that does not come.
 constexpr int kPumpRounds = 7;
+constexpr Field kEditable[] = {Number, Alarm, Emergency, Remark};
+
+// The bytes a save sends for a cell, which decide whether the operator changed it.
+QByteArray asSent(const QByteArray& text, Field f) {
+    return text.leftJustified(kLineFields[f].width, ' ', true);
+}
+
+QList<int> inServerOrder(qsizetype lines) {
+    QList<int> order(lines);
+    std::iota(order.begin(), order.end(), 0);
+    return order;
+}
+
+// A line as the server holds it after our save: the fields sent, the charges it had.
+QByteArray savedLine(const Cells& row, const QByteArray& charges) {
+    QByteArray line;
+    for (int f = 0; f < FieldCount; ++f)
+        line += asSent(f == Charges ? charges : row[f], Field(f));
+    return line;
+}
 
 } // namespace
 
-NumberTable::NumberTable(ServerLink& link, Prompts& prompts, QObject* parent)
-    : QObject(parent), m_link(link), m_prompts(prompts) {}
+NumberTable::NumberTable(ServerWire& link, Prompts& prompts, QObject* parent)
+    // Before the first table the grid offers one empty line, and a save sends it.
+    : QObject(parent), m_link(link), m_prompts(prompts), GridModel(*this),
+      TableLines(1), m_order{0} {}
 
-void NumberTable::LoadTable(const QByteArray& frame) {
-    if (m_saveRunning || hasUndecidedEdits()) {
+QByteArray NumberTable::serverCell(int line, Field field) const {
+    return table::field(TableLines.value(line), field);
+}
+
+QByteArray NumberTable::cell(int row, Field field) const {
+    const int line = m_order.at(row);
+    const auto edit = m_edits.constFind({line, field});
+    return edit != m_edits.cend() ? edit->text : serverCell(line, field);
+}
+
+bool NumberTable::isEdited(int row, Field field) const {
+    return m_edits.contains({m_order.at(row), field});
+}
+
+QList<Cells> NumberTable::rows() const {
+    QList<Cells> out(m_order.size());
+    for (int row = 0; row < m_order.size(); ++row)
+        for (int f = 0; f < FieldCount; ++f)
+            out[row][f] = cell(row, Field(f));
+    return out;
+}
+
+QByteArray NumberTable::RowNst(int row) const {
+    return trimmed(serverCell(m_order.at(row), Number));
+}
+
+bool NumberTable::NummernGridSetEditText(int row, Field field, const QByteArray& text) {
+    if (field == Charges || row < 0 || row >= m_order.size())
+        return false;
+    const QByteArray before = cell(row, field);
+    const EditKey key{m_order[row], field};
+    const QByteArray server = serverCell(key.first, field);
+    if (asSent(text, field) == asSent(server, field))
+        m_edits.remove(key);
+    else
+        m_edits[key] = {m_edits.value(key, {server, {}}).base, text};
+    if (cell(row, field) != before) {
+        TableModified = true;
+        GridModel.cellChanged(row, field);
+    }
+    return true;
+}
+
+void NumberTable::connectionMade() {
+    m_requested = m_received = m_stale = 0;
+}
+
+bool NumberTable::requestTable() {
+    if (!m_link.Send(frames::tableRequest()))
+        return false;
+    ++m_requested;
+    return true;
+}
+
+void NumberTable::tableArrived(const QByteArray& frame) {
+    ++m_received;
+    if (m_stale > 0) {
+        --m_stale;
+        return;
+    }
+    if (m_saveRunning) {
+        // The newest wins; what the save sends was checked against the table before it.
         m_heldTable = frame;
         return;
     }
-    // Whatever was held is older than this table.
-    m_heldTable.reset();
-    TableLines = table::parseTableFrame(frame);
-    FillGrid();
+    LoadTable(frame);
+}
+
+void NumberTable::LoadTable(const QByteArray& frame) {
+    GridModel.beginRefill();
+    TableLines = parseTableFrame(frame);
+    m_hasTable = true;
+    dropUnchanged();
+    // The server's order again; the edits stay on their lines.
+    m_order = inServerOrder(TableLines.size());
+    TableModified = hasUnsentEdits();
+    GridModel.endRefill();
 }
 
 void NumberTable::FillGrid() {
-    TableModified = false;
-    m_decided = m_edits;
-    GridModel.fill(TableLines);
-    const qsizetype rows = qMin(TableLines.size(), qsizetype(RowNst.size()));
-    for (qsizetype i = 0; i < rows; ++i)
-        RowNst[i] = table::trimmed(table::field(TableLines.at(i), table::Number));
+    GridModel.beginRefill();
+    GridModel.endRefill();
 }
 
-void NumberTable::cellEdited() {
-    TableModified = true;
-    ++m_edits;
-}
-
-void NumberTable::sortBy(table::Field field) {
-    // A save holds the rows it is sending and the numbers it remembers by position; sorting
-    // under it would shift both.
-    if (m_saveRunning || (field != table::Number && field != table::Remark))
-        return;
-    if (hasUndecidedEdits()) {
-        if (m_prompts.ask(QStringLiteral("Ungespeicherte Änderungen verwerfen ?"), kCaption,
-                          kQuestion) != mb::IdOk)
-            return;
-        if (m_heldTable)
-            TableLines = table::parseTableFrame(*std::exchange(m_heldTable, std::nullopt));
+void NumberTable::dropUnchanged() {
+    for (auto it = m_edits.begin(); it != m_edits.end();) {
+        const auto [line, f] = it.key();
+        if (line < TableLines.size() &&
+            asSent(it->text, Field(f)) == asSent(serverCell(line, Field(f)), Field(f)))
+            it = m_edits.erase(it);
+        else
+            ++it;
     }
-    table::sortLines(TableLines,
-                     field == table::Number ? table::CompareByNumber : table::CompareByRemark);
+}
+
+void NumberTable::settle(const Edits& settled) {
+    for (auto it = settled.cbegin(); it != settled.cend(); ++it) {
+        const auto now = m_edits.constFind(it.key());
+        if (now != m_edits.cend() && now->text == it->text)
+            m_edits.remove(it.key());
+    }
     FillGrid();
+}
+
+void NumberTable::sortBy(Field field) {
+    // A save holds the rows it is sending in the order shown; sorting under it would shift
+    // them.
+    if (m_saveRunning || (field != Number && field != Remark))
+        return;
+    const QList<int> positions =
+        sortedOrder(rows(), field == Number ? CompareByNumber : CompareByRemark);
+    QList<int> order;
+    for (int p : positions)
+        order.append(m_order[p]);
+    GridModel.beginRefill();
+    m_order = order;
+    TableModified = hasUnsentEdits();
+    GridModel.endRefill();
 }
 
 bool NumberTable::SaveTable() {
@@ -87,39 +192,76 @@ NumberTable::Outcome NumberTable::saveRows() {
     if (!TableModified)
         return Outcome::NothingToSave;
     // What is checked is what is sent: edits made while the questions are open go with the
-    // next save, and stay undecided.
-    const quint64 edits = m_edits;
-    const table::SavePlan plan = table::planSave(GridModel.rows(), RowNst);
-    if (!plan.duplicate.isEmpty()) {
-        m_prompts.ask(QStringLiteral("Eintrag Ruf/Zi.Nummer ->  ") +
-                          wire::fromWire(plan.duplicate) + QStringLiteral(" gibt es bereits.! "),
+    // next save.
+    const QList<Cells> shown = rows();
+    const QByteArray twin = FindDuplicateNst(shown);
+    if (!twin.isEmpty()) {
+        m_prompts.ask(QStringLiteral("Eintrag Ruf/Zi.Nummer ->  ") + wire::fromWire(twin) +
+                          QStringLiteral(" gibt es bereits.! "),
                       kCaption, mb::Ok | mb::IconQuestion);
         return Outcome::Refused;
     }
     if (!m_link.isConnected())
-        return refuseWithoutLink();
-    if (m_prompts.ask(QStringLiteral("Änderung Speichern ?"), kCaption, kQuestion,
-                      table::changePreview(GridModel.rows(), TableLines)) != mb::IdOk) {
-        m_decided = edits;
+        return hasUnsentEdits() ? refuseWithoutLink() : Outcome::NothingToSave;
+    const Edits asked = m_edits;
+    if (m_prompts.ask(QStringLiteral("Änderung Speichern ?"), kCaption, kQuestion, preview()) !=
+        mb::IdOk) {
+        settle(asked);
         return Outcome::Declined;
     }
-    for (const table::ChargeClearing& c : plan.clearings) {
-        const QString question = QStringLiteral("Nst. ") + wire::fromWire(c.old) +
-                                 QStringLiteral(" (") + wire::fromWire(c.number) +
+    for (int row = 0; row < shown.size(); ++row) {
+        const int line = m_order[row];
+        const QByteArray old = RowNst(row);
+        const QByteArray number = trimmed(shown[row][Number]);
+        if (number == old || chargesAreZero(serverCell(line, Charges)))
+            continue;
+        const QString question = QStringLiteral("Nst. ") + wire::fromWire(old) +
+                                 QStringLiteral(" (") + wire::fromWire(number) +
                                  QStringLiteral(")  Gebühren löschen ? ");
         if (m_prompts.ask(question, kCaption, kQuestion) != mb::IdOk)
             continue;
-        // Only charges the server was told to clear are settled for the row.
-        if (!m_link.Send(frames::clearCharges(c.old)))
+        if (!m_link.Send(frames::clearCharges(old)))
             return refuseWithoutLink();
-        RowNst[c.row] = c.number;
+        // The server has cleared them: a save that cannot go out now must not ask again.
+        TableLines[line] = savedLine({serverCell(line, Number),
+                                      serverCell(line, Alarm),
+                                      serverCell(line, Emergency),
+                                      {},
+                                      serverCell(line, Remark)},
+                                     "0.00");
+        GridModel.cellChanged(row, Charges);
         for (int round = 0; round < kPumpRounds; ++round)
             QCoreApplication::processEvents();
     }
-    if (!m_link.Send(frames::compose(frames::kSaveTable, plan.body)))
+    if (!m_link.Send(frames::compose(frames::kSaveTable, saveBody(shown))))
         return refuseWithoutLink();
-    m_decided = edits;
+    wentOut(shown);
     return Outcome::WentOut;
+}
+
+void NumberTable::wentOut(const QList<Cells>& sent) {
+    // The server's lines are now the rows sent, in the order sent; an edit made meanwhile
+    // moves to its line's new place, one already sent is no edit any more.
+    QList<QByteArray> lines;
+    for (int row = 0; row < sent.size(); ++row)
+        lines.append(savedLine(sent[row], serverCell(m_order[row], Charges)));
+    Edits moved;
+    for (auto it = m_edits.cbegin(); it != m_edits.cend(); ++it) {
+        const auto [line, f] = it.key();
+        const int row = int(m_order.indexOf(line));
+        // A line the server no longer had was shown to the operator in the question: his
+        // answer settles it.
+        if (row < 0)
+            continue;
+        moved.insert({row, f}, {field(lines[row], Field(f)), it->text});
+    }
+    GridModel.beginRefill();
+    TableLines = lines;
+    m_edits = moved;
+    dropUnchanged();
+    m_order = inServerOrder(TableLines.size());
+    GridModel.endRefill();
+    m_stale = qMax(0, m_requested - m_received);
 }
 
 NumberTable::Outcome NumberTable::refuseWithoutLink() {
@@ -127,4 +269,29 @@ NumberTable::Outcome NumberTable::refuseWithoutLink() {
                                  "gespeichert."),
                   kCaption, mb::Ok | mb::IconExclamation);
     return Outcome::Refused;
+}
+
+QString NumberTable::preview() const {
+    QList<RowChanges> changes;
+    for (int row = 0; row < m_order.size(); ++row) {
+        RowChanges r{NummernModel::rowLabel(row), false, {}};
+        for (Field f : kEditable) {
+            const auto edit = m_edits.constFind({m_order[row], f});
+            if (edit != m_edits.cend())
+                r.cells.append({f, edit->base, serverCell(m_order[row], f), edit->text});
+        }
+        if (!r.cells.isEmpty())
+            changes.append(r);
+    }
+    // Edits of lines the newest table no longer has, by the place they had.
+    for (auto it = m_edits.cbegin(); it != m_edits.cend(); ++it) {
+        const auto [line, f] = it.key();
+        if (line < TableLines.size())
+            continue;
+        if (changes.isEmpty() || changes.last().label != NummernModel::rowLabel(line) ||
+            !changes.last().lineGone)
+            changes.append({NummernModel::rowLabel(line), true, {}});
+        changes.last().cells.append({Field(f), it->base, std::nullopt, it->text});
+    }
+    return changePreview(changes);
 }

@@ -1,67 +1,114 @@
 #pragma once
 
 #include "table/NummernModel.h"
-#include "table/SavePlan.h"
+#include "table/TableLines.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QObject>
+#include <QSet>
 #include <optional>
 
 class Prompts;
-class ServerLink;
+class ServerWire;
 
-// The number table: the lines as the server sent them, the cells the grid shows and the
-// operator edits, each row's number as last loaded, and saving it all back.
+// The number table: the server's lines as last known and the operator's edits on them.
 //
-// Edits leave the grid only by a save that went out or by the operator's own decision. A
-// table that arrives over edits nobody has decided about yet (no save went out and the save
-// question was not declined since) is held, the newest one winning: a save that goes out
-// drops it, a declined save loads it. A save asks its questions in modal boxes while events
-// keep coming; it sends the rows it checked and asked about, so a table arriving meanwhile is
-// held the same way, and neither a second save nor a sort starts under it.
+// The server's lines are the newest table received, or, once a save went out, the rows that
+// save sent. An edit belongs to one line of that table (its position as the server sent it)
+// and one field; a cell is edited while the bytes a save would send for it differ from the
+// server's, so text typed back, or an editor left with Escape, is no edit. The grid shows the
+// server's lines in the order the operator sorted them, each edit on its line.
+//
+// Edits leave only by a save that went out or by the operator's answer to the save question.
+// A table that arrives replaces the server's lines at once (charges and untouched cells show
+// the newest) and keeps every edit on its line.
+//
+// The wire has no request ids, so tables are counted: requests sent and tables received on
+// the connection. When a save goes out, the tables still owed answer requests made before it
+// and would bring back what the save replaced; they are dropped when they come. A save asks
+// its questions in modal boxes while events keep coming; a table arriving meanwhile waits for
+// the save to end, and neither a second save nor a sort starts under it.
 class NumberTable : public QObject {
     Q_OBJECT
 public:
-    NumberTable(ServerLink& link, Prompts& prompts, QObject* parent = nullptr);
+    NumberTable(ServerWire& link, Prompts& prompts, QObject* parent = nullptr);
 
-    // The cells, for the grid to show and edit.
+    // The grid's view of the table.
     NummernModel& model() { return GridModel; }
-    const NummernModel& model() const { return GridModel; }
+    // The server's lines as last known, in the server's order.
     const QList<QByteArray>& lines() const { return TableLines; }
-    const table::RowNumbers& rowNst() const { return RowNst; }
+    bool hasTable() const { return m_hasTable; }
+
+    // What the grid shows: the server's lines in the order shown, with the edits applied.
+    int rowCount() const { return int(m_order.size()); }
+    QByteArray cell(int row, table::Field field) const;
+    bool isEdited(int row, table::Field field) const;
+    QList<table::Cells> rows() const;
+    // The number of the server's line shown in `row`, trimmed.
+    QByteArray RowNst(int row) const;
+
+    // The operator's text for a cell; the charges are the server's and take none.
+    bool NummernGridSetEditText(int row, table::Field field, const QByteArray& text);
+    // Edits not yet sent, lines the newest table no longer has included.
+    bool hasUnsentEdits() const { return !m_edits.isEmpty(); }
+    // Set by an edit, kept by saves, after each fill true exactly while edits are unsent; it
+    // decides whether a save asks and sends.
     bool isModified() const { return TableModified; }
-    // Edited since the last load, and neither sent nor declined since the edit.
-    bool hasUndecidedEdits() const { return m_edits != m_decided; }
     bool saveRunning() const { return m_saveRunning; }
 
-    // A "[___D_IN]" frame: its lines replace the table and every cell.
-    void LoadTable(const QByteArray& frame);
-    void FillGrid();
-    // The operator changed a cell's text.
-    void cellEdited();
-    // Sorts the lines by the number or the remark and refills the cells; other fields do not
-    // sort. Edits not yet decided about are dropped only when the operator agrees, and then
-    // a table held back for them is what gets sorted.
+    // A new connection: nothing is owed on it yet.
+    void connectionMade();
+    // A "[___GDAT]" out, counted when it went out.
+    bool requestTable();
+    // A "[___D_IN]" frame from the server.
+    void tableArrived(const QByteArray& frame);
+
+    // Shows the lines ordered by the number or the remark as shown; other fields do not sort.
     void sortBy(table::Field field);
     // Checks for twins and for the link, asks, offers to clear charges, sends. False when the
-    // save was refused (a number occurs twice, or the link is down) and the edits stay.
+    // save was refused (a number occurs twice, or edits cannot go out without the link) and
+    // the edits stay.
     bool SaveTable();
 
 private:
+    struct Edit {
+        QByteArray base; // the server's text it replaced
+        QByteArray text; // the operator's
+    };
+    using EditKey = QPair<int, int>; // line as the server sent it, field
+    using Edits = QMap<EditKey, Edit>;
     enum class Outcome { NothingToSave, WentOut, Declined, Refused };
+
+    void LoadTable(const QByteArray& frame);
+    void FillGrid();
+    QByteArray serverCell(int line, table::Field field) const;
+    // Drops every edit that equals the server's text.
+    void dropUnchanged();
+    // Drops the edits of `settled` that the operator has not changed since.
+    void settle(const Edits& settled);
     Outcome saveRows();
     Outcome refuseWithoutLink();
+    // The save went out: its rows are the server's lines now.
+    void wentOut(const QList<table::Cells>& sent);
+    QString preview() const;
 
-    ServerLink& m_link;
+    ServerWire& m_link;
     Prompts& m_prompts;
     NummernModel GridModel;
     QList<QByteArray> TableLines;
-    table::RowNumbers RowNst;
+    QList<int> m_order; // the line shown in each row
+    Edits m_edits;
+    // Lines whose charges a save of ours has cleared since the server last sent the table.
+    QSet<int> m_chargesCleared;
+    bool m_hasTable = false;
     bool TableModified = false;
-    // Edits counted, and how many of them were settled by a load, a save or a decline.
-    quint64 m_edits = 0;
-    quint64 m_decided = 0;
     bool m_saveRunning = false;
     std::optional<QByteArray> m_heldTable;
+    // On this connection: table requests sent, tables received, and tables still to come
+    // that answer requests made before the last save went out.
+    int m_requested = 0;
+    int m_received = 0;
+    int m_stale = 0;
 };

@@ -1,6 +1,7 @@
 #include "NummernDelegate.h"
 
 #include "EditMask.h"
+#include "NummernModel.h"
 
 #include <QLineEdit>
 #include <QPainter>
@@ -58,10 +59,8 @@ QWidget* NummernDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
     editor->setMaxLength(mask->positions);
     editor->setValidator(
         new table::EditMaskValidator(*mask, index.data(Qt::EditRole).toString(), editor));
-    connect(editor, &QLineEdit::textEdited, this, [this, editor] {
-        editor->setProperty(kEdited, true);
-        emit edited();
-    });
+    connect(editor, &QLineEdit::textEdited, editor,
+            [editor] { editor->setProperty(kEdited, true); });
     return editor;
 }
 
@@ -91,4 +90,10 @@ void NummernDelegate::initStyleOption(QStyleOptionViewItem* option,
     // The charges cell is disabled so that it never becomes current, but the operator reads
     // the amount like any other cell, not greyed out.
     option->state |= QStyle::State_Enabled;
+    // What the operator typed and has not sent yet stands out, on the red of an alert too.
+    if (index.data(NummernModel::EditedRole).toBool()) {
+        option->font.setBold(true);
+        option->backgroundBrush = QColor(255, 232, 150);
+        option->palette.setColor(QPalette::Text, Qt::black);
+    }
 }

@@ -21,10 +21,6 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
 
-signals:
-    // Every change of an editor's text by the operator.
-    void edited() const;
-
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };

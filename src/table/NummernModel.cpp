@@ -1,5 +1,6 @@
 #include "NummernModel.h"
 
+#include "NumberTable.h"
 #include "link/Wire1252.h"
 
 namespace {
@@ -10,30 +11,15 @@ const QStringList kTitles{QStringLiteral("Ruf/Zi.-Nummer"), QStringLiteral("Alar
 
 } // namespace
 
-NummernModel::NummernModel(QObject* parent) : QAbstractTableModel(parent), m_rows(1) {}
+NummernModel::NummernModel(NumberTable& table) : m_table(table) {}
 
-void NummernModel::fill(const QList<QByteArray>& lines) {
-    beginResetModel();
-    m_design = false;
-    m_rows.clear();
-    m_rows.reserve(lines.size());
-    for (const QByteArray& line : lines) {
-        Row row;
-        for (int f = 0; f < table::FieldCount; ++f)
-            row[f] = table::field(line, table::Field(f));
-        m_rows.append(row);
-    }
-    endResetModel();
-}
-
-void NummernModel::setCell(int row, table::Field column, const QByteArray& text) {
-    m_rows[row][column] = text;
+void NummernModel::cellChanged(int row, table::Field column) {
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i);
 }
 
 int NummernModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_table.rowCount();
 }
 
 int NummernModel::columnCount(const QModelIndex& parent) const {
@@ -44,26 +30,35 @@ QVariant NummernModel::data(const QModelIndex& index, int role) const {
     // Views ask about the invalid root index too; that is no mistake worth a warning.
     if (!index.isValid() || !checkIndex(index))
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return wire::fromWire(m_rows.at(index.row())[index.column()]);
+    const auto field = table::Field(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return wire::fromWire(m_table.cell(index.row(), field));
     // A screen reader reads the value, not the blanks that pad it to the field's width.
-    if (role == Qt::AccessibleTextRole)
-        return wire::fromWire(table::trimmed(m_rows.at(index.row())[index.column()]));
-    return {};
+    case Qt::AccessibleTextRole:
+        return wire::fromWire(table::trimmed(m_table.cell(index.row(), field)));
+    case Qt::AccessibleDescriptionRole:
+        return m_table.isEdited(index.row(), field) ? QStringLiteral("geändert") : QVariant();
+    case EditedRole:
+        return m_table.isEdited(index.row(), field);
+    default:
+        return {};
+    }
 }
 
 bool NummernModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || !checkIndex(index) || role != Qt::EditRole ||
         !(flags(index) & Qt::ItemIsEditable))
         return false;
-    setCell(index.row(), table::Field(index.column()), wire::toWire(value.toString()));
-    return true;
+    return m_table.NummernGridSetEditText(index.row(), table::Field(index.column()),
+                                          wire::toWire(value.toString()));
 }
 
 QVariant NummernModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    if (m_design)
+    if (!m_table.hasTable())
         return QString();
     if (orientation == Qt::Horizontal)
         return columnTitle(table::Field(section));

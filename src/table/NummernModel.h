@@ -4,29 +4,28 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QList>
 
-// The cells of the number grid, held as the server's single-byte text. Model columns are the
-// five data columns (number, alarm, emergency, charges, remark); the row labels "Verb. n" are
-// the vertical header and the column titles the horizontal header.
+class NumberTable;
+
+// The number grid's view of the table: model columns are the five data columns (number,
+// alarm, emergency, charges, remark); the row labels "Verb. n" are the vertical header and
+// the column titles the horizontal header. The table holds the cells; typing into one hands
+// the text to the table.
 //
 // Before the first table arrives the grid shows its design state: one empty row and empty
 // titles.
 class NummernModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using Row = table::Cells;
+    // True for a cell whose text is the operator's and not yet sent.
+    static constexpr int EditedRole = Qt::UserRole + 1;
 
-    explicit NummernModel(QObject* parent = nullptr);
+    explicit NummernModel(NumberTable& table);
 
-    // Replaces every row with the fields of the given lines.
-    void fill(const QList<QByteArray>& lines);
-
-    QByteArray cell(int row, table::Field column) const { return m_rows.at(row)[column]; }
-    // Every row as it stands, for a save that must not see later changes.
-    const QList<Row>& rows() const { return m_rows; }
-    void setCell(int row, table::Field column, const QByteArray& text);
-    bool designState() const { return m_design; }
+    // The table brackets every change of its rows as a whole with these.
+    void beginRefill() { beginResetModel(); }
+    void endRefill() { endResetModel(); }
+    void cellChanged(int row, table::Field column);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -40,6 +39,5 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    QList<Row> m_rows;
-    bool m_design = true;
+    NumberTable& m_table;
 };

@@ -1,6 +1,7 @@
 #include "TableSort.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace table {
 namespace {
@@ -13,8 +14,8 @@ unsigned char folded(char c) {
 
 } // namespace
 
-QByteArray sortKey(const QByteArray& line, Field f) {
-    QByteArray key = trimmed(field(line, f));
+QByteArray sortKey(QByteArrayView cell) {
+    QByteArray key = trimmed(cell);
     return key.isEmpty() ? QByteArrayLiteral("ZZZ") : key;
 }
 
@@ -28,17 +29,20 @@ int compareKeys(const QByteArray& a, const QByteArray& b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-int CompareByNumber(const QByteArray& a, const QByteArray& b) {
-    return compareKeys(sortKey(a, Number), sortKey(b, Number));
+int CompareByNumber(const Cells& a, const Cells& b) {
+    return compareKeys(sortKey(a[Number]), sortKey(b[Number]));
 }
 
-int CompareByRemark(const QByteArray& a, const QByteArray& b) {
-    return compareKeys(sortKey(a, Remark), sortKey(b, Remark));
+int CompareByRemark(const Cells& a, const Cells& b) {
+    return compareKeys(sortKey(a[Remark]), sortKey(b[Remark]));
 }
 
-void sortLines(QList<QByteArray>& lines, LineOrder order) {
-    std::sort(lines.begin(), lines.end(),
-              [order](const QByteArray& a, const QByteArray& b) { return order(a, b) < 0; });
+QList<int> sortedOrder(const QList<Cells>& rows, RowOrder order) {
+    QList<int> positions(rows.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    std::sort(positions.begin(), positions.end(),
+              [&](int a, int b) { return order(rows[a], rows[b]) < 0; });
+    return positions;
 }
 
 } // namespace table
