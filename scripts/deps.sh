@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libgl-dev
-          libcanberra-dev libbenchmark-dev clang libclang-rt-14-dev)
+          libcanberra-dev libbenchmark-dev librapidcheck-dev clang libclang-rt-14-dev)
 if [ "${1:-}" = "--run" ]; then
   packages+=(xvfb fluxbox)
 fi

@@ -40,7 +40,7 @@ int CompareByRemark(const Cells& a, const Cells& b) {
 QList<int> sortedOrder(const QList<Cells>& rows, RowOrder order) {
     QList<int> positions(rows.size());
     std::iota(positions.begin(), positions.end(), 0);
-    std::sort(positions.begin(), positions.end(),
+    std::stable_sort(positions.begin(), positions.end(),
               [&](int a, int b) { return order(rows[a], rows[b]) < 0; });
     return positions;
 }

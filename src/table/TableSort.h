@@ -23,7 +23,8 @@ int CompareByNumber(const Cells& a, const Cells& b);
 int CompareByRemark(const Cells& a, const Cells& b);
 
 using RowOrder = int (*)(const Cells&, const Cells&);
-// The positions of `rows` in ascending order; the order among rows with equal keys is free.
+// The positions of `rows` in ascending order; rows with equal keys keep their order, so a
+// second click on a title changes nothing.
 QList<int> sortedOrder(const QList<Cells>& rows, RowOrder order);
 
 } // namespace table
