@@ -14,7 +14,8 @@ ClientConnection::ClientConnection(QTcpSocket* socket, QObject* parent)
 }
 
 void ClientConnection::send(const QByteArray& frame) {
-    if (m_closing)
+    // A late answer may fall due after the peer hung up and before we let go of it.
+    if (m_closing || m_finished)
         return;
     m_socket->write(frame);
     if (m_socket->bytesToWrite() > kMaxBacklog) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LateAnswers.h"
 #include "link/FrameReader.h"
 
 #include <QObject>
@@ -21,6 +22,12 @@ public:
     void send(const QByteArray& frame);
     void close();
 
+    // Answers held back on purpose, one queue per kind of request so that a late table does
+    // not hold up the heartbeats. They belong to the connection: what is due after it closed
+    // goes nowhere.
+    LateAnswers& lateHeartbeats() { return m_lateHeartbeats; }
+    LateAnswers& lateTables() { return m_lateTables; }
+
 signals:
     void frameReceived(ClientConnection* connection, const QByteArray& frame);
     void closed(ClientConnection* connection);
@@ -34,4 +41,6 @@ private:
     QString m_peer;
     bool m_closing = false;
     bool m_finished = false;
+    LateAnswers m_lateHeartbeats;
+    LateAnswers m_lateTables;
 };

@@ -7,12 +7,28 @@
 
 #include <QRegularExpression>
 
+#include <optional>
+
 namespace {
 
 using Reply = SimControl::Reply;
 
+// Ten minutes: longer than any client waits for an answer.
+constexpr int kMaxDelayMs = 600'000;
+// A flood for any client, yet well below the backlog at which a client is cut off.
+constexpr int kMaxUnasked = 10'000;
+
 Reply fail(const QString& text) {
     return {false, text};
+}
+
+// The single argument as a whole number from `min` to `max`.
+std::optional<int> boundedNumber(const QStringList& args, int min, int max) {
+    bool ok = false;
+    const int value = args.size() == 1 ? args[0].toInt(&ok) : 0;
+    if (!ok || value < min || value > max)
+        return std::nullopt;
+    return value;
 }
 
 // An extension as the client shows it: printable, no blank, and nothing that the heartbeat
@@ -38,15 +54,17 @@ QString describeState(const SimState& s) {
     if (s.busy)
         for (const QByteArray& nst : *s.busy)
             busy << wire::fromWire(nst);
-    return QStringLiteral("alarm: %1, alarm-off: %2, busy: %3, silent: %4, table-off: %5")
+    const auto onOff = [](bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); };
+    return QStringLiteral("alarm: %1, alarm-off: %2, busy: %3, silent: %4, table-off: %5, "
+                          "delay-test: %6 ms, delay-table: %7 ms, repeat: %8")
         .arg(s.alarm.isEmpty()
                  ? (s.alarmWithdrawn ? QStringLiteral("none (withdrawn)") : QStringLiteral("none"))
                  : wire::fromWire(s.alarm),
-             s.alarmOff ? QStringLiteral("on") : QStringLiteral("off"),
+             onOff(s.alarmOff),
              !s.busy ? QStringLiteral("off")
                      : (busy.isEmpty() ? QStringLiteral("none") : busy.join(QLatin1Char(','))),
-             s.silent ? QStringLiteral("on") : QStringLiteral("off"),
-             s.tableOff ? QStringLiteral("on") : QStringLiteral("off"));
+             onOff(s.silent), onOff(s.tableOff), QString::number(s.heartbeatDelayMs),
+             QString::number(s.tableDelayMs), onOff(s.repeat));
 }
 
 } // namespace
@@ -64,6 +82,11 @@ QString SimControl::help() {
         "busy off              report no busy list at all\n"
         "silent on|off         leave heartbeats unanswered\n"
         "table-off on|off      leave table requests unanswered\n"
+        "delay-test MS         answer each heartbeat MS milliseconds late (0 = at once)\n"
+        "delay-table MS        answer each table request MS milliseconds late (0 = at once)\n"
+        "repeat on|off         answer every heartbeat twice\n"
+        "unasked-test N        send every client N heartbeat answers nobody asked for\n"
+        "unasked-table         send every client the table unasked\n"
         "drop                  close every client connection\n"
         "charge ROW AMOUNT     set the charges of row ROW (1 = Verb. 1), e.g. charge 3 12.50\n"
         "help                  this list\n"
@@ -90,6 +113,18 @@ Reply SimControl::execute(const QString& command) {
         return toggle(name, words, &state.silent);
     if (name == QLatin1String("table-off"))
         return toggle(name, words, &state.tableOff);
+    if (name == QLatin1String("delay-test"))
+        return delay(name, words, &state.heartbeatDelayMs);
+    if (name == QLatin1String("delay-table"))
+        return delay(name, words, &state.tableDelayMs);
+    if (name == QLatin1String("repeat"))
+        return toggle(name, words, &state.repeat);
+    if (name == QLatin1String("unasked-test"))
+        return unaskedHeartbeats(words);
+    if (name == QLatin1String("unasked-table") && words.isEmpty()) {
+        m_server.sendUnaskedTable();
+        return {true, QStringLiteral("table sent to %1 client(s)").arg(m_server.clientCount())};
+    }
     if (name == QLatin1String("drop") && words.isEmpty()) {
         const qsizetype count = m_server.clientCount();
         m_server.dropAll();
@@ -179,6 +214,24 @@ Reply SimControl::charge(const QStringList& args) {
     QString message;
     const bool ok = m_server.store().setCharges(row - 1, wire::toWire(args[1]), &message);
     return {ok, message};
+}
+
+Reply SimControl::delay(const QString& name, const QStringList& args, int* delayMs) {
+    const auto value = boundedNumber(args, 0, kMaxDelayMs);
+    if (!value)
+        return fail(QStringLiteral("usage: %1 MS, from 0 to %2").arg(name).arg(kMaxDelayMs));
+    *delayMs = *value;
+    return {true, QStringLiteral("%1 %2 ms").arg(name).arg(*value)};
+}
+
+Reply SimControl::unaskedHeartbeats(const QStringList& args) {
+    const auto count = boundedNumber(args, 1, kMaxUnasked);
+    if (!count)
+        return fail(QStringLiteral("usage: unasked-test N, from 1 to %1").arg(kMaxUnasked));
+    m_server.sendUnaskedHeartbeats(*count);
+    return {true, QStringLiteral("%1 heartbeat answer(s) sent to %2 client(s)")
+                      .arg(*count)
+                      .arg(m_server.clientCount())};
 }
 
 Reply SimControl::toggle(const QString& name, const QStringList& args, bool* flag) {

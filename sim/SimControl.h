@@ -30,6 +30,8 @@ private:
     Reply alarm(const QStringList& args);
     Reply busy(const QStringList& args);
     Reply charge(const QStringList& args);
+    Reply delay(const QString& name, const QStringList& args, int* delayMs);
+    Reply unaskedHeartbeats(const QStringList& args);
     Reply toggle(const QString& name, const QStringList& args, bool* flag);
 
     SimServer& m_server;

@@ -30,6 +30,20 @@ void SimServer::dropAll() {
         client->close();
 }
 
+void SimServer::sendUnaskedHeartbeats(int count) {
+    // A client cut off for not reading its answers leaves the list while we go through it.
+    const auto clients = m_clients;
+    for (ClientConnection* client : clients)
+        for (int i = 0; i < count; ++i)
+            reply(client, heartbeatAnswer(m_state));
+}
+
+void SimServer::sendUnaskedTable() {
+    const auto clients = m_clients;
+    for (ClientConnection* client : clients)
+        reply(client, tableAnswer());
+}
+
 void SimServer::accept() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         auto* client = new ClientConnection(socket, this);
@@ -58,13 +72,17 @@ void SimServer::handle(ClientConnection* client, const QByteArray& frame) {
     // client repeats them every few hundred milliseconds.
     if (tag == frames::kTableRequest) {
         if (!m_state.tableOff)
-            reply(client, frames::compose(frames::kTable, m_store.tableBody()));
+            client->lateTables().post(m_state.tableDelayMs,
+                                      [this, client] { reply(client, tableAnswer()); });
         else if (m_verbose)
             qCInfo(lcSim).noquote() << client->peer() << "table request left unanswered";
     } else if (tag == frames::kHeartbeat) {
-        if (!m_state.silent)
-            reply(client, heartbeatAnswer(m_state));
-        else if (m_verbose)
+        if (!m_state.silent) {
+            for (int i = m_state.repeat ? 2 : 1; i > 0; --i)
+                client->lateHeartbeats().post(m_state.heartbeatDelayMs, [this, client] {
+                    reply(client, heartbeatAnswer(m_state));
+                });
+        } else if (m_verbose)
             qCInfo(lcSim).noquote() << client->peer() << "heartbeat left unanswered";
     } else if (tag == frames::kSaveTable) {
         save(client, frame);
@@ -80,6 +98,10 @@ void SimServer::reply(ClientConnection* client, const QByteArray& frame) {
     if (m_verbose)
         qCInfo(lcSim).noquote() << client->peer() << "->" << printable(frame);
     client->send(frame);
+}
+
+QByteArray SimServer::tableAnswer() const {
+    return frames::compose(frames::kTable, m_store.tableBody());
 }
 
 void SimServer::save(ClientConnection* client, const QByteArray& frame) {

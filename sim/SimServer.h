@@ -28,6 +28,9 @@ public:
 
     // Closes every client connection; the clients may connect again.
     void dropAll();
+    // Sends every client `count` heartbeat answers, or the table, that nobody asked for.
+    void sendUnaskedHeartbeats(int count);
+    void sendUnaskedTable();
     // Logs every frame in and out.
     void setVerbose(bool on) { m_verbose = on; }
 
@@ -38,6 +41,7 @@ private:
     void accept();
     void handle(ClientConnection* client, const QByteArray& frame);
     void reply(ClientConnection* client, const QByteArray& frame);
+    QByteArray tableAnswer() const;
     void save(ClientConnection* client, const QByteArray& frame);
     void clearCharges(ClientConnection* client, const QByteArray& frame);
     void forget(ClientConnection* client);

@@ -20,4 +20,9 @@ struct SimState {
     bool silent = false;
     // Leave table requests unanswered.
     bool tableOff = false;
+    // Hold each heartbeat answer, and each table asked for, back this many milliseconds.
+    int heartbeatDelayMs = 0;
+    int tableDelayMs = 0;
+    // Answer every heartbeat twice.
+    bool repeat = false;
 };

@@ -95,8 +95,16 @@ int main(int argc, char* argv[]) {
         QStringLiteral("charge"),
         QStringLiteral("Set the charges of a row, e.g. --charge \"3 12.50\" (repeatable)."),
         QStringLiteral("row amount"));
-    parser.addOptions(
-        {bind, port, table, verbose, alarm, alarmOff, busy, silent, tableOff, charge});
+    const QCommandLineOption delayTest(
+        QStringLiteral("delay-test"), QStringLiteral("Answer each heartbeat MS milliseconds late."),
+        QStringLiteral("MS"));
+    const QCommandLineOption delayTable(
+        QStringLiteral("delay-table"),
+        QStringLiteral("Answer each table request MS milliseconds late."), QStringLiteral("MS"));
+    const QCommandLineOption repeat(QStringLiteral("repeat"),
+                                    QStringLiteral("Answer every heartbeat twice."));
+    parser.addOptions({bind, port, table, verbose, alarm, alarmOff, busy, silent, tableOff, charge,
+                       delayTest, delayTable, repeat});
     parser.process(app);
 
     const QHostAddress address(parser.value(bind));
@@ -129,6 +137,12 @@ int main(int argc, char* argv[]) {
         startup << QStringLiteral("silent on");
     if (parser.isSet(tableOff))
         startup << QStringLiteral("table-off on");
+    if (parser.isSet(delayTest))
+        startup << QStringLiteral("delay-test ") + parser.value(delayTest);
+    if (parser.isSet(delayTable))
+        startup << QStringLiteral("delay-table ") + parser.value(delayTable);
+    if (parser.isSet(repeat))
+        startup << QStringLiteral("repeat on");
     for (const QString& value : parser.values(charge))
         startup << QStringLiteral("charge ") + value;
     for (const QString& command : startup) {

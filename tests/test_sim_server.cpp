@@ -5,6 +5,7 @@
 #include "sim/TableStore.h"
 #include "table/TableLines.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -23,6 +24,17 @@ QByteArray readFile(const QString& path) {
 QList<QByteArray> tableSeen(SimTestClient& c) {
     const QByteArray frame = c.ask(frames::tableRequest());
     return frame.startsWith(frames::kTable) ? table::parseTableFrame(frame) : QList<QByteArray>();
+}
+
+// What a client got before the next table, which closes a round: the connection keeps the
+// order, so nothing sent before the table can still be on its way.
+QList<QByteArray> framesBeforeTable(SimTestClient& c) {
+    if (!QTest::qWaitFor(
+            [&] { return !c.received.isEmpty() && c.received.last().startsWith(frames::kTable); }))
+        return {"no table"};
+    QList<QByteArray> before = std::exchange(c.received, {});
+    before.removeLast();
+    return before;
 }
 
 struct RunningSim {
@@ -81,6 +93,60 @@ private slots:
             m_sim->control.execute(command);
             QCOMPARE(c.ask(frames::heartbeat()), answer);
         }
+    }
+
+    void lateHeartbeatAnswersKeepTheirOrderAndTellTheStateWhenSent() {
+        SimControl& control = m_sim->control;
+        const quint16 port = m_sim->server.port();
+        QVERIFY(!control.execute("delay-test -1").ok);
+        QVERIFY(control.execute("delay-test 200").ok);
+        QElapsedTimer clock;
+        clock.start();
+        // A client that leaves before its answer is due must not take the server with it,
+        // and the table is answered at once: a late heartbeat holds up nothing else.
+        QVERIFY(SimTestClient(port)
+                    .ask(frames::heartbeat() + frames::tableRequest())
+                    .startsWith(frames::kTable));
+        SimTestClient c(port);
+        QVERIFY(c.ask(frames::heartbeat() + frames::tableRequest()).startsWith(frames::kTable));
+        // A shorter delay must not let the next answer overtake the one still waiting.
+        control.execute("delay-test 0");
+        c.send(frames::heartbeat());
+        control.execute("alarm 23");
+        QVERIFY(QTest::qWaitFor([&] { return !c.received.isEmpty(); }));
+        QCOMPARE_GE(clock.elapsed(), 200);
+        QTRY_COMPARE(c.received, QList<QByteArray>(2, "[___TEST]\n\r23\n\r{_ENDE__}"));
+    }
+
+    void lateTablesAreEachAnsweredAsStoredWhenSent() {
+        QVERIFY(m_sim->control.execute("delay-table 200").ok);
+        SimTestClient c(m_sim->server.port());
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(c.ask(frames::tableRequest() + frames::tableRequest() + frames::heartbeat())
+                    .startsWith(frames::kHeartbeat));
+        m_sim->control.execute("charge 3 12.50");
+        QVERIFY(QTest::qWaitFor([&] { return !c.received.isEmpty(); }));
+        QCOMPARE_GE(clock.elapsed(), 200);
+        QTRY_COMPARE(c.received.size(), 2);
+        QCOMPARE(c.received[0], c.received[1]);
+        QCOMPARE(table::parseTableFrame(c.received[0]).value(2).mid(60, 6), "12.50 ");
+    }
+
+    void unaskedAndRepeatedAnswersComeAsManyAsOrdered() {
+        SimControl& control = m_sim->control;
+        QVERIFY(!control.execute("unasked-test 0").ok);
+        SimTestClient a(m_sim->server.port()), b(m_sim->server.port());
+        QTRY_COMPARE(m_sim->server.clientCount(), 2);
+        control.execute("repeat on");
+        a.send(frames::heartbeat() + frames::tableRequest());
+        QCOMPARE(framesBeforeTable(a), QList<QByteArray>(2, "[___TEST]\n\r{_ENDE__}"));
+        control.execute("repeat off");
+        control.execute("busy 12");
+        control.execute("unasked-test 3");
+        control.execute("unasked-table");
+        for (SimTestClient* c : {&a, &b})
+            QCOMPARE(framesBeforeTable(*c), QList<QByteArray>(3, "[___TEST]\n\rBUSY,12,{_ENDE__}"));
     }
 
     void malformedRequestsChangeNothing() {
