@@ -1,7 +1,5 @@
 #include "FakeServices.h"
-#include "LoopbackPeer.h"
-#include "TableFixtures.h"
-#include "link/Heartbeat.h"
+#include "MemoryWire.h"
 #include "link/ServerLink.h"
 #include "watch/AlarmJournal.h"
 #include "watch/Watch.h"
@@ -9,8 +7,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-
-using namespace fixtures;
 
 namespace {
 
@@ -23,10 +19,13 @@ struct FakeWindow final : WatchWindow {
 
 struct Watched {
     FakeServices fake;
-    ServerLink link{10};
+    MemoryWire wire;
     FakeWindow window;
-    Watch watch{link, fake.services(), window};
+    Watch watch{wire, fake.services(), window};
 
+    Watched() {
+        QObject::connect(&wire, &ServerWire::heartbeatReceived, &watch, &Watch::heartbeatAnswered);
+    }
     // The ticks (1-based) at which a box was shown.
     QList<int> promptTicks(int ticks) {
         QList<int> at;
@@ -38,17 +37,8 @@ struct Watched {
         }
         return at;
     }
-    void answers(const QList<QByteArray>& bodies) {
-        for (const QByteArray& body : bodies)
-            watch.heartbeatAnswered(readHeartbeat(answer(body)));
-    }
-    // Wired as the window wires it; the first tick opens the link.
-    bool attach(LoopbackPeer& peer) {
-        QObject::connect(&link, &ServerLink::heartbeatReceived, &watch, &Watch::heartbeatAnswered);
-        link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
-        watch.Timer1Timer();
-        return peer.waitForClient() && QTest::qWaitFor([this] { return link.isConnected(); });
-    }
+    qsizetype heartbeats() const { return wire.sent.count(frames::heartbeat()); }
+    QString stored() const { return fake.store.values.value("Belegt/Belegt=").toString(); }
 };
 
 // The journal's events, each without its time stamp, which must be there.
@@ -76,11 +66,14 @@ private slots:
         w.fake.store.values.insert("Belegt/Belegt=", QStringLiteral("17"));
         QCOMPARE(w.promptTicks(8), QList<int>{5});
         QCOMPARE(w.fake.prompts.shown[0].text, kSilent + "\n\rAktivierte Nst. = 17");
-        w.answers({"\n\r\xC4\x31\x37\n\r", "\n\r"}); // no body: the alarm stands
+        w.wire.up();
+        w.wire.answer("\n\r\xC4\x31\x37\n\r");
+        w.wire.answer("\n\r"); // no body: the alarm stands
         QCOMPARE(w.watch.alarmNst(), QByteArray("\xC4\x31\x37"));
         // Stored when the list changes, not with every answer.
-        w.answers({"\n\rBUSY,12,17,", "\n\rBUSY,12,17,", "\n\r"});
-        QCOMPARE(w.fake.store.values.value("Belegt/Belegt=").toString(), QStringLiteral("12,17"));
+        for (const char* body : {"\n\rBUSY,12,17,", "\n\rBUSY,12,17,", "\n\r"})
+            w.wire.answer(body);
+        QCOMPARE(w.stored(), QStringLiteral("12,17"));
         QCOMPARE(w.fake.store.writes, 1);
         // A table sets the credit to exactly 1.
         w.watch.tableArrived();
@@ -91,39 +84,33 @@ private slots:
     // prompt the ticks spend the credit, repair the link and send the heartbeat.
     void anAlarmShowsAtOnceAndNoPromptStopsTheWatch() {
         Watched w;
-        LoopbackPeer peer;
-        QVERIFY(w.attach(peer));
+        w.wire.up();
         w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
             const auto before = w.fake.prompts.shown.size();
             if (box.text == kSilent) {
-                peer.socket->disconnectFromHost();
-                QTRY_VERIFY(!w.link.isConnected());
+                w.wire.down();
                 w.watch.Timer1Timer();
-                QTRY_VERIFY(w.link.isConnected());
+                QCOMPARE(w.wire.opens, 1);
+                w.wire.up();
                 w.watch.Timer1Timer();
-                QTRY_COMPARE(peer.frames.count(frames::heartbeat()), 1);
-                peer.send(answer("\n\r31\n\r"));
-                QTRY_COMPARE(w.watch.alarmNst(), QByteArray("31"));
+                QCOMPARE(w.heartbeats(), 1);
+                w.wire.answer("\n\r31\n\r");
             } else if (before == 1) {
-                const qint32 credit = w.watch.watchCount();
-                peer.send(answer("\n\r17\n\r")); // the same alarm again
-                QTRY_COMPARE(w.watch.watchCount(), credit + 1);
-                peer.send(answer("\n\r23\n\r"));
-                QTRY_COMPARE(w.watch.alarmNst(), QByteArray("23"));
+                w.wire.answer("\n\r17\n\r"); // the same alarm again
+                w.wire.answer("\n\r23\n\r");
                 QCOMPARE(w.promptTicks(9), QList<int>{}); // the credit stops at 0
             }
             QCoreApplication::processEvents();
             QCOMPARE(w.fake.prompts.shown.size(), before);
         };
-        peer.send(answer("\n\r17\n\r"));
+        w.wire.answer("\n\r17\n\r");
         QTRY_COMPARE(w.fake.prompts.shown.size(), 2);
-        QCoreApplication::processEvents();
-        peer.frames.clear();
+        w.wire.take();
         w.watch.Timer1Timer(); // the credit ran down under the prompt: the server is silent
-        QCOMPARE(w.fake.prompts.texts(), (QStringList{"Alarm von Nst. 17", "Alarm von Nst. 23",
-                                                      kSilent, "Alarm von Nst. 31"}));
-        // One heartbeat under the prompt, one after it, one at the end of the tick.
-        QTRY_COMPARE(peer.frames.count(frames::heartbeat()), 3);
+        QTRY_COMPARE(w.fake.prompts.texts(), (QStringList{"Alarm von Nst. 17", "Alarm von Nst. 23",
+                                                          kSilent, "Alarm von Nst. 31"}));
+        // One heartbeat under the prompt, one after it, one in the tick.
+        QCOMPARE(w.heartbeats(), 3);
         QCoreApplication::processEvents();
         QCOMPARE(w.fake.prompts.shown.size(), 4);
     }
@@ -133,12 +120,12 @@ private slots:
         Watched w;
         const QString path = journalPath(w.fake.dataDir.path(), QStringLiteral("Haus/3"));
         AlarmJournal journal(path);
-        journal.follow(w.watch, w.link);
-        w.link.ClientZuServerConnect();
-        w.link.ClientZuServerDisconnect();
-        w.answers({"\n\r17\n\r"});
+        journal.follow(w.watch, w.wire);
+        w.wire.up();
+        w.wire.down();
+        w.wire.answer("\n\r17\n\r");
         QCoreApplication::processEvents(); // the alarm shows from a posted event
-        w.answers({"\n\r\n\r"});
+        w.wire.answer("\n\r\n\r");
         w.promptTicks(7);
         QCOMPARE(journalEvents(path),
                  (QStringList{"Verbindung zum Server hergestellt", "Verbindung zum Server verloren",
