@@ -11,7 +11,6 @@
 #include "platform/UserStore.h"
 
 #include <QElapsedTimer>
-#include <limits>
 #include <utility>
 
 namespace {
@@ -21,13 +20,16 @@ const QString kBelegtValue = QStringLiteral("Belegt=");
 } // namespace
 
 qint32 creditAfterAnswer(qint32 credit) {
-    return credit < std::numeric_limits<qint32>::max() ? credit + 1 : credit;
+    return credit < kMaxWatchCredit ? credit + 1 : kMaxWatchCredit;
 }
 
 Watch::Watch(ServerWire& link, const Services& services, WatchWindow& window, QObject* parent)
     : QObject(parent), m_link(link), m_prompts(services.prompts), m_beeper(services.beeper),
       m_sound(services.sound), m_store(services.store), m_window(window) {
     Timer1.setInterval(services.watchIntervalMs);
+    // A coarse timer may fire up to 5 % early, which would cut short the ticks a silent server
+    // is given before it is reported.
+    Timer1.setTimerType(Qt::PreciseTimer);
     // Posted, not run inside the timer's own handler: Qt does not fire a timer again while its
     // handler is still running, and a tick may sit in a modal prompt for hours.
     connect(&Timer1, &QTimer::timeout, this, &Watch::Timer1Timer, Qt::QueuedConnection);
@@ -72,7 +74,7 @@ void Watch::silentServerPrompt() {
     }
     prompt(WatchMessage, mb::OkCancel | mb::IconHand);
     m_link.Send(frames::heartbeat());
-    WatchCount = 4;
+    WatchCount = kMaxWatchCredit;
 }
 
 void Watch::alarmPrompt() {

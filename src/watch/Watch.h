@@ -27,8 +27,9 @@ protected:
 
 // The watch: every tick of `Timer1` spends one unit of liveness credit, reopens a link that is
 // down and sends the heartbeat; when the credit has run down to 0 it raises the silent-server
-// prompt, and while an alarm stands it shows it at every tick. Heartbeat answers earn credit;
-// a table sets it to 1.
+// prompt, and while an alarm stands it shows it at every tick. Heartbeat answers earn credit
+// up to four units, so a server that falls silent is reported within five ticks however much
+// it said before; a table sets the credit to 1.
 //
 // An alarm reported between ticks is shown at once, from a posted event: the answer arrives
 // inside the socket's read handler, which must not sit under a modal box while further
@@ -62,6 +63,7 @@ public:
     // From a silent-server prompt until the server's next sign of life.
     bool isServerSilent() const { return m_silent; }
     bool isAlarmOff() const { return m_alarmOff; }
+    const QTimer& timer1() const { return Timer1; }
 
 signals:
     // The server named an extension in alarm (a new one, or another than before).
@@ -105,5 +107,9 @@ private:
     QTimer Timer1;
 };
 
-// One more unit of credit; it saturates, so a chatty server can never turn it negative.
+// The credit a silent-server prompt restores, and the most that answers can earn.
+inline constexpr qint32 kMaxWatchCredit = 4;
+
+// One more unit of credit, up to kMaxWatchCredit: answers nobody asked for must not buy the
+// server a long silence.
 qint32 creditAfterAnswer(qint32 credit);
