@@ -76,6 +76,31 @@ private slots:
         QCOMPARE(w.watch.timer1().timerType(), Qt::PreciseTimer);
     }
 
+    // Answers only remember the busy list; the tick writes the latest one when it differs
+    // from what the store holds, and tries a refused write again.
+    void theTickWritesTheLatestBusyList() {
+        Watched w;
+        w.wire.up();
+        for (int i = 0; i < 100; ++i)
+            w.wire.answer(i % 2 ? "\n\rBUSY,17," : "\n\rBUSY,12,");
+        QCOMPARE(w.fake.store.writes, 0);
+        w.promptTicks(2);
+        QCOMPARE(w.stored(), QStringLiteral("17"));
+        QCOMPARE(w.fake.store.writes, 1);
+        w.wire.answer("\n\rBUSY,12,17,");
+        w.wire.answer("\n\rBUSY,17,"); // back to what is stored
+        w.promptTicks(1);
+        QCOMPARE(w.fake.store.writes, 1);
+        w.fake.store.failWrites = true;
+        w.wire.answer("\n\rBUSY,12,");
+        w.promptTicks(2);
+        QCOMPARE(w.fake.store.writes, 3);
+        w.fake.store.failWrites = false;
+        w.promptTicks(2);
+        QCOMPARE(w.stored(), QStringLiteral("12"));
+        QCOMPARE(w.fake.store.writes, 4);
+    }
+
     // An alarm shows at once, not inside the read handler, and is never stacked; under an open
     // prompt the ticks spend the credit, repair the link and send the heartbeat.
     void anAlarmShowsAtOnceAndNoPromptStopsTheWatch() {

@@ -47,6 +47,7 @@ void Watch::Timer1Timer() {
     WatchBusy = true;
     if (!m_link.isConnected())
         m_link.OpenConnection();
+    storeBusyList();
     if (!promptOpen) {
         if (WatchCount == 0)
             silentServerPrompt();
@@ -60,6 +61,13 @@ void Watch::Timer1Timer() {
     if (m_link.isConnected())
         m_link.Send(frames::heartbeat());
     WatchBusy = promptOpen;
+}
+
+void Watch::storeBusyList() {
+    // A write the store refused is not taken as written, so the next tick tries again.
+    if (m_busyLatest && m_busyLatest != m_busyStored &&
+        m_store.writeString(kBelegt, kBelegtValue, wire::fromWire(*m_busyLatest)))
+        m_busyStored = m_busyLatest;
 }
 
 void Watch::silentServerPrompt() {
@@ -120,14 +128,10 @@ void Watch::heartbeatAnswered(const HeartbeatAnswer& answer) {
         m_alarmOff = answer.alarmOff;
         emit alarmOffChanged(m_alarmOff);
     }
+    // Only remembered: this runs inside the socket's read handler, and a server may send its
+    // lists far faster than a store can sync them. The tick writes the latest.
     if (!answer.busyWrites.isEmpty())
         m_busyLatest = answer.busyWrites.last();
-    // Every write syncs a file or the registry, and a server repeats the same list with every
-    // answer. A write the store refused is not taken as written, so the next answer tries
-    // again; losing the busy list must not cost the heartbeat.
-    if (m_busyLatest && m_busyLatest != m_busyStored &&
-        m_store.writeString(kBelegt, kBelegtValue, wire::fromWire(*m_busyLatest)))
-        m_busyStored = m_busyLatest;
     if (answer.alarmNst && *answer.alarmNst != AlarmNst) {
         const QByteArray before = std::exchange(AlarmNst, *answer.alarmNst);
         m_alarmUnseen = !AlarmNst.isEmpty();

@@ -25,11 +25,12 @@ protected:
     ~WatchWindow() = default;
 };
 
-// The watch: every tick of `Timer1` spends one unit of liveness credit, reopens a link that is
-// down and sends the heartbeat; when the credit has run down to 0 it raises the silent-server
-// prompt, and while an alarm stands it shows it at every tick. Heartbeat answers earn credit
-// up to four units, so a server that falls silent is reported within five ticks however much
-// it said before; a table sets the credit to 1.
+// The watch: every tick of `Timer1` writes a changed busy list to the user store, reopens a
+// link that is down, spends one unit of liveness credit and sends the heartbeat; when the
+// credit has run down to 0 it raises the silent-server prompt, and while an alarm stands it
+// shows it at every tick. Heartbeat answers earn credit up to four units, so a server that
+// falls silent is reported within five ticks however much it said before; a table sets the
+// credit to 1.
 //
 // An alarm reported between ticks is shown at once, from a posted event: the answer arrives
 // inside the socket's read handler, which must not sit under a modal box while further
@@ -37,8 +38,8 @@ protected:
 // tick that finds one open still keeps the link and the heartbeat going, and beeps instead of
 // stacking a second prompt. An alarm raised while a prompt was open shows when it closes.
 //
-// The busy list of the latest answer goes to the user store, where the silent-server prompt
-// reads it back; the store is written only when the list differs from what last reached it.
+// Answers only remember the busy list; the store syncs a file or the registry with every
+// write, which the tick can afford and the read handler, under a flood of answers, cannot.
 class Watch : public QObject {
     Q_OBJECT
 public:
@@ -82,6 +83,7 @@ private:
     void alarmPrompt();
     // Shows the alarm raised since the last prompt, unless a prompt is open.
     void showRaisedAlarm();
+    void storeBusyList();
     void prompt(const QString& text, unsigned flags);
     void serverAlive();
 
