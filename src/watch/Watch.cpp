@@ -48,18 +48,21 @@ void Watch::Timer1Timer() {
     if (!m_link.isConnected())
         m_link.OpenConnection();
     storeBusyList();
-    if (!promptOpen) {
-        if (WatchCount == 0)
-            silentServerPrompt();
-        if (!AlarmNst.isEmpty())
-            alarmPrompt();
-    }
+    if (!promptOpen && WatchCount == 0)
+        silentServerPrompt();
     // Ticks under a prompt spend too; the credit stops at 0 so that the next free tick
     // still finds the server silent.
     if (WatchCount > 0)
         --WatchCount;
-    if (m_link.isConnected())
-        m_link.Send(frames::heartbeat());
+    const bool asked = m_link.isConnected() && m_link.Send(frames::heartbeat());
+    if (!promptOpen && !AlarmNst.isEmpty()) {
+        // Left to the answer to this heartbeat, which may withdraw it; an answer that never
+        // came is not waited for twice.
+        if (asked && !m_repeatDue)
+            m_repeatDue = true;
+        else
+            alarmPrompt();
+    }
     WatchBusy = promptOpen;
 }
 
@@ -86,7 +89,9 @@ void Watch::silentServerPrompt() {
 }
 
 void Watch::alarmPrompt() {
+    // On screen now, whichever way it came: a repeat still due would show it twice.
     m_alarmUnseen = false;
+    m_repeatDue = false;
     const QString nst = wire::fromWire(AlarmNst);
     QElapsedTimer open;
     open.start();
@@ -142,6 +147,11 @@ void Watch::heartbeatAnswered(const HeartbeatAnswer& answer) {
         } else {
             emit alarmEnded(wire::fromWire(before));
         }
+    }
+    // The repeat a tick left to this answer, for the alarm as the answer leaves it.
+    if (std::exchange(m_repeatDue, false) && !AlarmNst.isEmpty()) {
+        m_alarmUnseen = true;
+        QMetaObject::invokeMethod(this, &Watch::showRaisedAlarm, Qt::QueuedConnection);
     }
     WatchCount = creditAfterAnswer(WatchCount);
     serverAlive();

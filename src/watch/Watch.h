@@ -26,11 +26,15 @@ protected:
 };
 
 // The watch: every tick of `Timer1` writes a changed busy list to the user store, reopens a
-// link that is down, spends one unit of liveness credit and sends the heartbeat; when the
-// credit has run down to 0 it raises the silent-server prompt, and while an alarm stands it
-// shows it at every tick. Heartbeat answers earn credit up to four units, so a server that
-// falls silent is reported within five ticks however much it said before; a table sets the
-// credit to 1.
+// link that is down, raises the silent-server prompt when the liveness credit has run down to
+// 0, spends one unit of credit and sends the heartbeat. Heartbeat answers earn credit up to
+// four units, so a server that falls silent is reported within five ticks however much it
+// said before; a table sets the credit to 1.
+//
+// The heartbeat goes out before any prompt of the tick can open: an operator who takes his
+// time over a box must not delay it into the next tick and make a live server look silent.
+// For the same reason a standing alarm is not shown by the tick itself while the link is up,
+// but on the next answer that still reports it; the tick after shows it if no answer came.
 //
 // An alarm reported between ticks is shown at once, from a posted event: the answer arrives
 // inside the socket's read handler, which must not sit under a modal box while further
@@ -101,6 +105,8 @@ private:
     bool m_alarmOff = false;
     // The standing alarm has not been on screen yet.
     bool m_alarmUnseen = false;
+    // A tick left the standing alarm to the answer to its heartbeat.
+    bool m_repeatDue = false;
     QByteArray AlarmNst;
     QString BusyList;
     QString WatchMessage;
