@@ -11,7 +11,6 @@
 #include "platform/UserStore.h"
 
 #include <QElapsedTimer>
-#include <limits>
 #include <utility>
 
 namespace {
@@ -21,13 +20,16 @@ const QString kBelegtValue = QStringLiteral("Belegt=");
 } // namespace
 
 qint32 creditAfterAnswer(qint32 credit) {
-    return credit < std::numeric_limits<qint32>::max() ? credit + 1 : credit;
+    return credit < kMaxWatchCredit ? credit + 1 : kMaxWatchCredit;
 }
 
 Watch::Watch(ServerWire& link, const Services& services, WatchWindow& window, QObject* parent)
     : QObject(parent), m_link(link), m_prompts(services.prompts), m_beeper(services.beeper),
       m_sound(services.sound), m_store(services.store), m_window(window) {
     Timer1.setInterval(services.watchIntervalMs);
+    // A coarse timer may fire up to 5 % early, which would cut short the ticks a silent server
+    // is given before it is reported.
+    Timer1.setTimerType(Qt::PreciseTimer);
     // Posted, not run inside the timer's own handler: Qt does not fire a timer again while its
     // handler is still running, and a tick may sit in a modal prompt for hours.
     connect(&Timer1, &QTimer::timeout, this, &Watch::Timer1Timer, Qt::QueuedConnection);
@@ -45,19 +47,30 @@ void Watch::Timer1Timer() {
     WatchBusy = true;
     if (!m_link.isConnected())
         m_link.OpenConnection();
-    if (!promptOpen) {
-        if (WatchCount == 0)
-            silentServerPrompt();
-        if (!AlarmNst.isEmpty())
-            alarmPrompt();
-    }
+    storeBusyList();
+    if (!promptOpen && WatchCount == 0)
+        silentServerPrompt();
     // Ticks under a prompt spend too; the credit stops at 0 so that the next free tick
     // still finds the server silent.
     if (WatchCount > 0)
         --WatchCount;
-    if (m_link.isConnected())
-        m_link.Send(frames::heartbeat());
+    const bool asked = m_link.isConnected() && m_link.Send(frames::heartbeat());
+    if (!promptOpen && !AlarmNst.isEmpty()) {
+        // Left to the answer to this heartbeat, which may withdraw it; an answer that never
+        // came is not waited for twice.
+        if (asked && !m_repeatDue)
+            m_repeatDue = true;
+        else
+            alarmPrompt();
+    }
     WatchBusy = promptOpen;
+}
+
+void Watch::storeBusyList() {
+    // A write the store refused is not taken as written, so the next tick tries again.
+    if (m_busyLatest && m_busyLatest != m_busyStored &&
+        m_store.writeString(kBelegt, kBelegtValue, wire::fromWire(*m_busyLatest)))
+        m_busyStored = m_busyLatest;
 }
 
 void Watch::silentServerPrompt() {
@@ -72,11 +85,13 @@ void Watch::silentServerPrompt() {
     }
     prompt(WatchMessage, mb::OkCancel | mb::IconHand);
     m_link.Send(frames::heartbeat());
-    WatchCount = 4;
+    WatchCount = kMaxWatchCredit;
 }
 
 void Watch::alarmPrompt() {
+    // On screen now, whichever way it came: a repeat still due would show it twice.
     m_alarmUnseen = false;
+    m_repeatDue = false;
     const QString nst = wire::fromWire(AlarmNst);
     QElapsedTimer open;
     open.start();
@@ -118,14 +133,10 @@ void Watch::heartbeatAnswered(const HeartbeatAnswer& answer) {
         m_alarmOff = answer.alarmOff;
         emit alarmOffChanged(m_alarmOff);
     }
+    // Only remembered: this runs inside the socket's read handler, and a server may send its
+    // lists far faster than a store can sync them. The tick writes the latest.
     if (!answer.busyWrites.isEmpty())
         m_busyLatest = answer.busyWrites.last();
-    // Every write syncs a file or the registry, and a server repeats the same list with every
-    // answer. A write the store refused is not taken as written, so the next answer tries
-    // again; losing the busy list must not cost the heartbeat.
-    if (m_busyLatest && m_busyLatest != m_busyStored &&
-        m_store.writeString(kBelegt, kBelegtValue, wire::fromWire(*m_busyLatest)))
-        m_busyStored = m_busyLatest;
     if (answer.alarmNst && *answer.alarmNst != AlarmNst) {
         const QByteArray before = std::exchange(AlarmNst, *answer.alarmNst);
         m_alarmUnseen = !AlarmNst.isEmpty();
@@ -136,6 +147,11 @@ void Watch::heartbeatAnswered(const HeartbeatAnswer& answer) {
         } else {
             emit alarmEnded(wire::fromWire(before));
         }
+    }
+    // The repeat a tick left to this answer, for the alarm as the answer leaves it.
+    if (std::exchange(m_repeatDue, false) && !AlarmNst.isEmpty()) {
+        m_alarmUnseen = true;
+        QMetaObject::invokeMethod(this, &Watch::showRaisedAlarm, Qt::QueuedConnection);
     }
     WatchCount = creditAfterAnswer(WatchCount);
     serverAlive();

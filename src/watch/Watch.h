@@ -25,10 +25,16 @@ protected:
     ~WatchWindow() = default;
 };
 
-// The watch: every tick of `Timer1` spends one unit of liveness credit, reopens a link that is
-// down and sends the heartbeat; when the credit has run down to 0 it raises the silent-server
-// prompt, and while an alarm stands it shows it at every tick. Heartbeat answers earn credit;
-// a table sets it to 1.
+// The watch: every tick of `Timer1` writes a changed busy list to the user store, reopens a
+// link that is down, raises the silent-server prompt when the liveness credit has run down to
+// 0, spends one unit of credit and sends the heartbeat. Heartbeat answers earn credit up to
+// four units, so a server that falls silent is reported within five ticks however much it
+// said before; a table sets the credit to 1.
+//
+// The heartbeat goes out before any prompt of the tick can open: an operator who takes his
+// time over a box must not delay it into the next tick and make a live server look silent.
+// For the same reason a standing alarm is not shown by the tick itself while the link is up,
+// but on the next answer that still reports it; the tick after shows it if no answer came.
 //
 // An alarm reported between ticks is shown at once, from a posted event: the answer arrives
 // inside the socket's read handler, which must not sit under a modal box while further
@@ -36,8 +42,8 @@ protected:
 // tick that finds one open still keeps the link and the heartbeat going, and beeps instead of
 // stacking a second prompt. An alarm raised while a prompt was open shows when it closes.
 //
-// The busy list of the latest answer goes to the user store, where the silent-server prompt
-// reads it back; the store is written only when the list differs from what last reached it.
+// Answers only remember the busy list; the store syncs a file or the registry with every
+// write, which the tick can afford and the read handler, under a flood of answers, cannot.
 class Watch : public QObject {
     Q_OBJECT
 public:
@@ -62,6 +68,7 @@ public:
     // From a silent-server prompt until the server's next sign of life.
     bool isServerSilent() const { return m_silent; }
     bool isAlarmOff() const { return m_alarmOff; }
+    const QTimer& timer1() const { return Timer1; }
 
 signals:
     // The server named an extension in alarm (a new one, or another than before).
@@ -80,6 +87,7 @@ private:
     void alarmPrompt();
     // Shows the alarm raised since the last prompt, unless a prompt is open.
     void showRaisedAlarm();
+    void storeBusyList();
     void prompt(const QString& text, unsigned flags);
     void serverAlive();
 
@@ -97,6 +105,8 @@ private:
     bool m_alarmOff = false;
     // The standing alarm has not been on screen yet.
     bool m_alarmUnseen = false;
+    // A tick left the standing alarm to the answer to its heartbeat.
+    bool m_repeatDue = false;
     QByteArray AlarmNst;
     QString BusyList;
     QString WatchMessage;
@@ -105,5 +115,9 @@ private:
     QTimer Timer1;
 };
 
-// One more unit of credit; it saturates, so a chatty server can never turn it negative.
+// The credit a silent-server prompt restores, and the most that answers can earn.
+inline constexpr qint32 kMaxWatchCredit = 4;
+
+// One more unit of credit, up to kMaxWatchCredit: answers nobody asked for must not buy the
+// server a long silence.
 qint32 creditAfterAnswer(qint32 credit);
