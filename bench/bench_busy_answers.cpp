@@ -119,7 +119,7 @@ QString storedBusyList(UserStore& store) {
 bool floodInOneWrite(const QString& home) {
     Desktop desktop;
     // The clocks stay still: only the answers are measured.
-    ServerLink link(kHour);
+    ServerLink link;
     Watch watch(link, desktop.services(home, kHour), desktop.window);
     int answers = 0;
     QObject::connect(&link, &ServerLink::heartbeatReceived, &watch, &Watch::heartbeatAnswered);
@@ -196,7 +196,7 @@ bool changingListsAgainstTheTick(const QString& home) {
     const quint16 serverPort = port.get_future().get();
 
     Desktop desktop;
-    ServerLink link(kHour);
+    ServerLink link;
     link.setHostAndPort(QStringLiteral("127.0.0.1"), serverPort);
     Watch watch(link, desktop.services(home, kTickMs), desktop.window);
     int answers = 0;

