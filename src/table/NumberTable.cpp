@@ -202,7 +202,7 @@ NumberTable::Outcome NumberTable::saveRows() {
         return Outcome::Refused;
     }
     if (!m_link.isConnected())
-        return hasUnsentEdits() ? refuseWithoutLink() : Outcome::NothingToSave;
+        return refuseWithoutLink();
     const Edits asked = m_edits;
     if (m_prompts.ask(QStringLiteral("Änderung Speichern ?"), kCaption, kQuestion, preview()) !=
         mb::IdOk) {
@@ -265,6 +265,9 @@ void NumberTable::wentOut(const QList<Cells>& sent) {
 }
 
 NumberTable::Outcome NumberTable::refuseWithoutLink() {
+    // The server's own rows that could not go out are nothing the operator could lose.
+    if (!hasUnsentEdits())
+        return Outcome::NothingToSave;
     m_prompts.ask(QStringLiteral("Keine Verbindung zum Server !\n\rDie Änderungen wurden nicht "
                                  "gespeichert."),
                   kCaption, mb::Ok | mb::IconExclamation);
