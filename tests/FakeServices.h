@@ -58,7 +58,7 @@ class MemoryUserStore final : public UserStore {
 public:
     QHash<QString, QVariant> values;
     bool failWrites = false;
-    int writes = 0; // refused ones included
+    int writes = 0;               // refused ones included
     QHash<QString, int> writesTo; // by "key/name", refused ones included
 
 protected:

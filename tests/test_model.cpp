@@ -51,8 +51,8 @@ QByteArray bytes(const Text& t) {
 
 // Heartbeat answers: nothing, an alarm, another alarm, the alarm withdrawn, two busy lists.
 enum AnswerKind { Plain, Alarm17, Alarm23, Withdraw, Busy1217, Busy17, AnswerKinds };
-const char* const kBodies[AnswerKinds] = {"\n\r",         "\n\r17\n\r",        "\n\r23\n\r",
-                                          "\n\r\n\r",     "\n\rBUSY,12,17,", "\n\rBUSY,17,"};
+const char* const kBodies[AnswerKinds] = {"\n\r",     "\n\r17\n\r",      "\n\r23\n\r",
+                                          "\n\r\n\r", "\n\rBUSY,12,17,", "\n\rBUSY,17,"};
 
 struct SubEvent {
     enum Kind { Tick, Answer, Table, Down, Up } kind;
@@ -81,17 +81,15 @@ rc::Gen<Row> genRow() {
 }
 
 rc::Gen<std::vector<Row>> genLines() {
-    return rc::gen::mapcat(pick(0, 5), [](int n) {
-        return rc::gen::container<std::vector<Row>>(n, genRow());
-    });
+    return rc::gen::mapcat(pick(0, 5),
+                           [](int n) { return rc::gen::container<std::vector<Row>>(n, genRow()); });
 }
 
 rc::Gen<SubEvent> genSubEvent() {
     return rc::gen::mapcat(pick(0, 5), [](int kind) {
-        return rc::gen::map(
-            rc::gen::pair(pick(0, int(AnswerKinds)), genLines()), [kind](auto p) {
-                return SubEvent{SubEvent::Kind(kind), p.first, p.second};
-            });
+        return rc::gen::map(rc::gen::pair(pick(0, int(AnswerKinds)), genLines()), [kind](auto p) {
+            return SubEvent{SubEvent::Kind(kind), p.first, p.second};
+        });
     });
 }
 
@@ -112,8 +110,8 @@ rc::Gen<Answers> genAnswers() {
     return rc::gen::build<Answers>(
         rc::gen::set(&Answers::save, rc::gen::weightedElement<bool>({{3, true}, {1, false}})),
         rc::gen::set(&Answers::quit, rc::gen::arbitrary<bool>()),
-        rc::gen::set(&Answers::clear, rc::gen::container<std::vector<bool>>(
-                                          4, rc::gen::arbitrary<bool>())));
+        rc::gen::set(&Answers::clear,
+                     rc::gen::container<std::vector<bool>>(4, rc::gen::arbitrary<bool>())));
 }
 
 // ---- the model ----------------------------------------------------------------------------
@@ -188,9 +186,8 @@ struct Model {
     void sort(int f) {
         std::vector<int> positions(order.size());
         std::iota(positions.begin(), positions.end(), 0);
-        std::stable_sort(positions.begin(), positions.end(), [&](int a, int b) {
-            return sortKey(shown(a, f)) < sortKey(shown(b, f));
-        });
+        std::stable_sort(positions.begin(), positions.end(),
+                         [&](int a, int b) { return sortKey(shown(a, f)) < sortKey(shown(b, f)); });
         std::vector<int> sorted;
         for (int p : positions)
             sorted.push_back(order[p]);
@@ -339,8 +336,7 @@ struct Model {
         for (int row = 0; row < rows(); ++row) {
             const Text number = shown(row, Number);
             if (!number.empty() && ++keys[number] == 2) {
-                seen.boxes.push_back("Eintrag Ruf/Zi.Nummer ->  " + number +
-                                     " gibt es bereits.! ");
+                seen.boxes.push_back("Eintrag Ruf/Zi.Nummer ->  " + number + " gibt es bereits.! ");
                 return Saved::Refused;
             }
         }
@@ -398,10 +394,10 @@ struct Model {
         std::vector<Row> lines;
         for (int row = 0; row < rows(); ++row) {
             const Row& r = sent[row];
-            records.append(fixtures::record(bytes(r[Number]), bytes(r[Alarm]),
-                                            bytes(r[Emergency]), bytes(r[Remark])));
+            records.append(fixtures::record(bytes(r[Number]), bytes(r[Alarm]), bytes(r[Emergency]),
+                                            bytes(r[Remark])));
             lines.push_back(r);
-            lines.back()[Charges] = server[order[row]][Charges];
+            lines.back()[Charges] = server[row][Charges];
         }
         send(seen, fixtures::sdat(records));
         server = lines;
@@ -442,9 +438,8 @@ public:
         if (t == kQuit)
             return answers.quit ? mb::IdOk : mb::IdCancel;
         if (startsWith(t, "Nst. "))
-            return clearAsked < answers.clear.size() && answers.clear[clearAsked++]
-                       ? mb::IdOk
-                       : mb::IdCancel;
+            return clearAsked < answers.clear.size() && answers.clear[clearAsked++] ? mb::IdOk
+                                                                                    : mb::IdCancel;
         return mb::IdOk;
     }
 };
@@ -492,8 +487,8 @@ struct Sut {
         case SubEvent::Table: {
             QList<QByteArray> lines;
             for (const Row& r : e.lines)
-                lines.append(fixtures::tableLine(bytes(r[0]), bytes(r[1]), bytes(r[2]),
-                                                 bytes(r[3]), bytes(r[4])));
+                lines.append(fixtures::tableLine(bytes(r[0]), bytes(r[1]), bytes(r[2]), bytes(r[3]),
+                                                 bytes(r[4])));
             wire->table(lines);
             break;
         }
@@ -586,19 +581,16 @@ struct EditCell : Step {
     Text text;
     explicit EditCell(const Model& m)
         : row(*pick(0, std::max(m.rows(), 1))),
-          field(*rc::gen::resize(rc::kNominalSize, rc::gen::elementOf(std::vector<int>{Number, Alarm, Emergency, Remark}))),
-          text(*(field == Number  ? oneOf({"", "101", "102", "105", "abc"})
+          field(*rc::gen::resize(rc::kNominalSize, rc::gen::elementOf(std::vector<int>{
+                                                       Number, Alarm, Emergency, Remark}))),
+          text(*(field == Number   ? oneOf({"", "101", "102", "105", "abc"})
                  : field == Remark ? oneOf({"", "a", "b", "x"})
                                    : oneOf({"", "1", "9"}))) {
         if (row < m.rows() && *pick(0, 3) == 0)
             text = m.server[m.order[row]][field];
     }
-    void checkPreconditions(const Model& m) const override {
-        RC_PRE(!m.ended && row < m.rows());
-    }
-    void model(Model& m, Seen&, std::vector<SubEvent>&) const override {
-        m.edit(row, field, text);
-    }
+    void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended && row < m.rows()); }
+    void model(Model& m, Seen&, std::vector<SubEvent>&) const override { m.edit(row, field, text); }
     void core(Sut& sut, const std::vector<SubEvent>&) const override {
         NummernModel& grid = sut.client->table().model();
         grid.setData(grid.index(row, field), QString::fromStdString(text), Qt::EditRole);
@@ -659,7 +651,9 @@ struct SaveStep : Step {
         sut.prompts.whileOpen = {};
     }
     void show(std::ostream& os) const override {
-        os << (via == Button ? "Speichern" : via == Close ? "close" : "quit")
+        os << (via == Button  ? "Speichern"
+               : via == Close ? "close"
+                              : "quit")
            << " save=" << given.save << " quit=" << given.quit << " clear=";
         for (bool c : given.clear)
             os << c;
@@ -688,9 +682,7 @@ struct RequestTable : Step {
 struct TableArrives : Step {
     std::vector<Row> lines = *genLines();
     void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended && m.up); }
-    void model(Model& m, Seen&, std::vector<SubEvent>&) const override {
-        m.tableArrives(lines);
-    }
+    void model(Model& m, Seen&, std::vector<SubEvent>&) const override { m.tableArrives(lines); }
     void core(Sut& sut, const std::vector<SubEvent>&) const override {
         sut.play({SubEvent::Table, Plain, lines});
     }
@@ -730,9 +722,7 @@ struct LinkChange : Step {
 struct Tick : Step {
     void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended); }
     bool isTick() const override { return true; }
-    void model(Model& m, Seen& seen, std::vector<SubEvent>&) const override {
-        m.tick(seen, false);
-    }
+    void model(Model& m, Seen& seen, std::vector<SubEvent>&) const override { m.tick(seen, false); }
     void core(Sut& sut, const std::vector<SubEvent>&) const override {
         sut.play({SubEvent::Tick, Plain, {}});
     }

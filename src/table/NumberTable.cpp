@@ -241,10 +241,12 @@ NumberTable::Outcome NumberTable::saveRows() {
 
 void NumberTable::wentOut(const QList<Cells>& sent) {
     // The server's lines are now the rows sent, in the order sent; an edit made meanwhile
-    // moves to its line's new place, one already sent is no edit any more.
+    // moves to its line's new place, one already sent is no edit any more. The server books
+    // charges on a row's place, not on what the row holds, so after a sorted save they stay
+    // where they were.
     QList<QByteArray> lines;
     for (int row = 0; row < sent.size(); ++row)
-        lines.append(savedLine(sent[row], serverCell(m_order[row], Charges)));
+        lines.append(savedLine(sent[row], serverCell(row, Charges)));
     Edits moved;
     for (auto it = m_edits.cbegin(); it != m_edits.cend(); ++it) {
         const auto [line, f] = it.key();

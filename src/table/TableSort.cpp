@@ -41,7 +41,7 @@ QList<int> sortedOrder(const QList<Cells>& rows, RowOrder order) {
     QList<int> positions(rows.size());
     std::iota(positions.begin(), positions.end(), 0);
     std::stable_sort(positions.begin(), positions.end(),
-              [&](int a, int b) { return order(rows[a], rows[b]) < 0; });
+                     [&](int a, int b) { return order(rows[a], rows[b]) < 0; });
     return positions;
 }
 
