@@ -332,14 +332,14 @@ struct Model {
                std::vector<SubEvent>& happened) {
         if (!modified)
             return Saved::Nothing;
-        std::map<Text, int> keys;
-        for (int row = 0; row < rows(); ++row) {
-            const Text number = shown(row, Number);
-            if (!number.empty() && ++keys[number] == 2) {
-                seen.boxes.push_back("Eintrag Ruf/Zi.Nummer ->  " + number + " gibt es bereits.! ");
-                return Saved::Refused;
-            }
-        }
+        // The topmost row that has a later twin.
+        for (int row = 0; row < rows(); ++row)
+            for (int later = row + 1; later < rows(); ++later)
+                if (!shown(row, Number).empty() && shown(row, Number) == shown(later, Number)) {
+                    seen.boxes.push_back("Eintrag Ruf/Zi.Nummer ->  " + shown(row, Number) +
+                                         " gibt es bereits.! ");
+                    return Saved::Refused;
+                }
         if (!up) {
             if (edits.empty())
                 return Saved::Nothing;

@@ -186,6 +186,24 @@ private slots:
                  QList<QByteArray>{sdat({record("20", "5"), record("4711", "", "", "alt")})});
     }
 
+    // A table arriving while the operator types keeps what he typed, on its line, and his
+    // place: the editor opens again where he was and takes the next keys.
+    void aTableArrivingUnderAnOpenEditorKeepsTheOperatorsPlace() {
+        Window w;
+        QVERIFY(w.startWith({tableLine("102", "", "", "0.00"), tableLine("101")}));
+        w.form->client().table().sortBy(Number);
+        QVERIFY(w.typeInto(0, Remark, "Rez", false));
+        w.peer.send(tableFrame({tableLine("102", "", "", "55.55"), tableLine("101")}));
+        QTRY_COMPARE(trimmed(w.form->client().table().cell(0, Charges)), QByteArray("55.55"));
+        // The server's order again: 101 is the second row.
+        QLineEdit* editor = w.editorAt(1, Remark);
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "eption");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(trimmed(w.form->client().table().cell(1, Remark)), QByteArray("Rezeption"));
+        QVERIFY(w.form->client().table().isEdited(1, Remark));
+    }
+
     // Refused, the window stays up with what was typed; sent with the open editor's text, the
     // window going to the tray.
     void savingFromTheWindow() {

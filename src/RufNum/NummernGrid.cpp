@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QTableView>
 
 // The grid's behaviour: in-place editing under the column masks, Tab between cells, and
@@ -50,10 +51,32 @@ void TNummernForm::setupNummernGrid() {
         QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
         QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     new EnterEdits(NummernGrid);
-    // A new table puts the keyboard on its first number, where the operator starts to work.
-    connect(&m_client.table().model(), &QAbstractItemModel::modelReset, this, [this] {
-        if (m_client.table().model().rowCount() > 0)
-            NummernGrid->setCurrentIndex(m_client.table().model().index(0, table::Number));
+    // The first table puts the keyboard on its first number, where the operator starts to
+    // work. Later ones, sorts and saves leave him where he was, on the same line, an editor
+    // he had open open again: the keys he goes on typing must land where he meant them.
+    NumberTable& table = m_client.table();
+    connect(&table, &NumberTable::aboutToRefill, this, [this, &table] {
+        const QModelIndex current = NummernGrid->currentIndex();
+        m_place = {current.isValid() && table.hasTable() ? current.row() : -1, current.column(),
+                   current.isValid() && NummernGrid->indexWidget(current)};
+        commitOpenEditor();
+    });
+    connect(&table.model(), &QAbstractItemModel::modelReset, this, [this, &table] {
+        if (table.rowCount() == 0)
+            return;
+        const int row = m_place.row >= 0 ? table.rowAfterRefill(m_place.row) : -1;
+        if (row < 0) {
+            NummernGrid->setCurrentIndex(table.model().index(0, table::Number));
+            return;
+        }
+        const QModelIndex at = table.model().index(row, m_place.column);
+        NummernGrid->setCurrentIndex(at);
+        if (!m_place.editing)
+            return;
+        NummernGrid->edit(at);
+        // Opened for him, not by him: nothing selected, so his next key goes after his text.
+        if (auto* editor = qobject_cast<QLineEdit*>(NummernGrid->indexWidget(at)))
+            editor->end(false);
     });
     connect(NummernGrid->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
             [this](int section) { NummernGridDblClick(section + 1); });

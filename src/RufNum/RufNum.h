@@ -106,6 +106,13 @@ private:
     QLabel* Image1 = nullptr;
     QSystemTrayIcon* Tray = nullptr;
 
+    // The grid's current cell when the rows were last refilled, and whether it was open.
+    struct GridPlace {
+        int row = -1;
+        int column = 0;
+        bool editing = false;
+    };
+    GridPlace m_place;
     // Where the window was left, frame included; placed so at its first show.
     QRect m_outerPlacement;
     bool m_framePlaced = false;

@@ -119,18 +119,30 @@ void NumberTable::tableArrived(const QByteArray& frame) {
 }
 
 void NumberTable::LoadTable(const QByteArray& frame) {
-    GridModel.beginRefill();
-    TableLines = parseTableFrame(frame);
-    m_hasTable = true;
-    dropUnchanged();
-    // The server's order again; the edits stay on their lines.
-    m_order = inServerOrder(TableLines.size());
-    TableModified = hasUnsentEdits();
-    GridModel.endRefill();
+    refill(RowsFollow::Lines, [&] {
+        TableLines = parseTableFrame(frame);
+        m_hasTable = true;
+        dropUnchanged();
+        // The server's order again; the edits stay on their lines.
+        m_order = inServerOrder(TableLines.size());
+        TableModified = hasUnsentEdits();
+    });
 }
 
 void NumberTable::FillGrid() {
+    refill(RowsFollow::Places, [] {});
+}
+
+void NumberTable::refill(RowsFollow rows, const std::function<void()>& change) {
+    emit aboutToRefill();
+    const QList<int> before = m_order;
     GridModel.beginRefill();
+    change();
+    m_rowAfterRefill.clear();
+    for (int row = 0; row < before.size(); ++row)
+        m_rowAfterRefill.append(rows == RowsFollow::Lines ? int(m_order.indexOf(before[row]))
+                                : row < m_order.size()    ? row
+                                                          : -1);
     GridModel.endRefill();
 }
 
@@ -159,15 +171,13 @@ void NumberTable::sortBy(Field field) {
     // them.
     if (m_saveRunning || (field != Number && field != Remark))
         return;
-    const QList<int> positions =
-        sortedOrder(rows(), field == Number ? CompareByNumber : CompareByRemark);
-    QList<int> order;
-    for (int p : positions)
-        order.append(m_order[p]);
-    GridModel.beginRefill();
-    m_order = order;
-    TableModified = hasUnsentEdits();
-    GridModel.endRefill();
+    refill(RowsFollow::Lines, [&] {
+        QList<int> order;
+        for (int p : sortedOrder(rows(), field == Number ? CompareByNumber : CompareByRemark))
+            order.append(m_order[p]);
+        m_order = order;
+        TableModified = hasUnsentEdits();
+    });
 }
 
 bool NumberTable::SaveTable() {
@@ -257,12 +267,12 @@ void NumberTable::wentOut(const QList<Cells>& sent) {
             continue;
         moved.insert({row, f}, {field(lines[row], Field(f)), it->text});
     }
-    GridModel.beginRefill();
-    TableLines = lines;
-    m_edits = moved;
-    dropUnchanged();
-    m_order = inServerOrder(TableLines.size());
-    GridModel.endRefill();
+    refill(RowsFollow::Places, [&] {
+        TableLines = lines;
+        m_edits = moved;
+        dropUnchanged();
+        m_order = inServerOrder(TableLines.size());
+    });
     m_stale = qMax(0, m_requested - m_received);
 }
 

@@ -7,7 +7,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
-#include <QSet>
+#include <functional>
 #include <optional>
 
 class Prompts;
@@ -64,6 +64,8 @@ public:
     bool requestTable();
     // A "[___D_IN]" frame from the server.
     void tableArrived(const QByteArray& frame);
+    // Where the row shown before the last refill is shown now; -1 when its line is gone.
+    int rowAfterRefill(int row) const { return m_rowAfterRefill.value(row, -1); }
 
     // Shows the lines ordered by the number or the remark as shown; other fields do not sort.
     void sortBy(table::Field field);
@@ -71,6 +73,11 @@ public:
     // save was refused (a number occurs twice, or edits cannot go out without the link) and
     // the edits stay.
     bool SaveTable();
+
+signals:
+    // The rows are about to be shown anew (a table, a sort, a save): an editor still open
+    // must hand its text over now, or it closes with it.
+    void aboutToRefill();
 
 private:
     struct Edit {
@@ -83,6 +90,10 @@ private:
 
     void LoadTable(const QByteArray& frame);
     void FillGrid();
+    // Shows the rows anew around `change`; afterwards each row shown before is found where
+    // its line went, or at its place when the lines themselves were renumbered.
+    enum class RowsFollow { Lines, Places };
+    void refill(RowsFollow rows, const std::function<void()>& change);
     QByteArray serverCell(int line, table::Field field) const;
     // Drops every edit that equals the server's text.
     void dropUnchanged();
@@ -99,9 +110,8 @@ private:
     NummernModel GridModel;
     QList<QByteArray> TableLines;
     QList<int> m_order; // the line shown in each row
+    QList<int> m_rowAfterRefill;
     Edits m_edits;
-    // Lines whose charges a save of ours has cleared since the server last sent the table.
-    QSet<int> m_chargesCleared;
     bool m_hasTable = false;
     bool TableModified = false;
     bool m_saveRunning = false;
