@@ -38,6 +38,9 @@ private slots:
         QByteArray all(256, 0);
         std::iota(all.begin(), all.end(), 0);
         QCOMPARE(wire::toWire(wire::fromWire(all)), all);
+        // So every byte the server sends can be typed or written back as it came.
+        for (const char32_t c : wire::fromWire(all).toUcs4())
+            QVERIFY2(wire::fitsWire(c), qPrintable(QString::number(c, 16)));
         QCOMPARE(wire::toWire(QString::fromUtf8("\u00fc\u20ac\u2603")), QByteArray("\xFC\x80?"));
     }
 };

@@ -73,7 +73,7 @@ rc::Gen<Text> oneOf(std::vector<Text> pool) {
 rc::Gen<Row> genRow() {
     return rc::gen::map(rc::gen::tuple(oneOf({"", "101", "102", "103", "104"}), oneOf({"", "1"}),
                                        oneOf({"", "2"}), oneOf({"0.00", "12.50", ""}),
-                                       oneOf({"", "a", "b"})),
+                                       oneOf({"", "a", "b", "z", "Z"})),
                         [](const std::tuple<Text, Text, Text, Text, Text>& t) {
                             return Row{std::get<0>(t), std::get<1>(t), std::get<2>(t),
                                        std::get<3>(t), std::get<4>(t)};

@@ -82,6 +82,7 @@ private slots:
 
     void windowsCommandLineLosesOnlyTheProgramName() {
         QCOMPARE(commandLineTail(QStringLiteral("T.exe\t \tHaus  2 ")), QStringLiteral("Haus  2 "));
+        QCOMPARE(commandLineTail(QStringLiteral("T.exe")), QString());
         QCOMPARE(commandLineTail(QStringLiteral("\"C:\\Program Files\\T.exe\"  \"A B\"")),
                  QStringLiteral("\"A B\""));
     }

@@ -64,6 +64,10 @@ private slots:
         QTimer::singleShot(0, [] { throw 42; });
         QCOMPARE(run(fake, QStringLiteral("Haus 3")), 0);
         QCOMPARE(fake.prompts.texts(), QStringList{"Unbekannter Fehler"});
+        // The window is gone: an error now must not reach it.
+        QTimer::singleShot(0, [] { throw 43; });
+        QCoreApplication::processEvents();
+        QCOMPARE(fake.prompts.shown.size(), 1);
     }
 
     // One byte short is refused: rows padded to four bytes, and run-length rows with end marks.

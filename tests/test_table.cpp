@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QTest>
+#include <QTimer>
 
 using namespace fixtures;
 using namespace table;
@@ -76,6 +77,20 @@ private slots:
         // Asked and sent again, but the numbers sent are the server's now.
         QCOMPARE(t.save(), QStringList{kSaveQuestion});
         QCOMPARE(t.link.take(), QList<QByteArray>{saved});
+    }
+
+    // What is pending when a clearing went out gets its turn before the rows go out.
+    void eventsPendingAtAClearingRunBeforeTheRowsGoOut() {
+        Table t;
+        t.load({tableLine("4711", "", "", "12.50")});
+        t.edit(0, Number, QStringLiteral("4712"));
+        QList<QByteArray> sentWhenRun;
+        t.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
+            if (box.text.startsWith("Nst. "))
+                QTimer::singleShot(0, [&] { sentWhenRun = t.link.sent; });
+        };
+        t.save();
+        QCOMPARE(sentWhenRun, QList<QByteArray>{gloe("4711")});
     }
 
     // Matched as the server does: trimmed, no leading "!", to the first blank; the edit stays.

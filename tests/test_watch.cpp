@@ -3,6 +3,7 @@
 #include "watch/AlarmJournal.h"
 #include "watch/Watch.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -226,6 +227,14 @@ private slots:
     void theJournalKeepsTheAlarmsAndTheLink() {
         Watched w;
         const QString path = journalPath(w.fake.dataDir.path(), QStringLiteral("Haus/3"));
+        // Named after the text, with what a file name cannot hold escaped; a text too long for
+        // a name is cut and told apart by its hash.
+        const auto name = [](const QString& text) {
+            return QFileInfo(journalPath(QStringLiteral("/d"), text)).fileName();
+        };
+        QCOMPARE(name(QStringLiteral("Haus/3\x7F~")), QStringLiteral("AlarmeHaus%2F3%7F~.txt"));
+        QCOMPARE(name(QString(120, 'x')), "Alarme" + QString(120, 'x') + ".txt");
+        QVERIFY(name(QString(121, 'x')).startsWith("Alarme" + QString(60, 'x') + '~'));
         AlarmJournal journal(path);
         journal.follow(w.watch, w.wire);
         w.wire.up();

@@ -186,6 +186,32 @@ private slots:
                  QList<QByteArray>{sdat({record("20", "5"), record("4711", "", "", "alt")})});
     }
 
+    // An edit not yet sent stands out from the server's text: bold, on a ground of its own.
+    void editedCellsAreDrawnApart() {
+        Window w;
+        QVERIFY(w.startWith(
+            {tableLine("1", "", "", "", "x"), tableLine("2", "", "", "", "Rezeption")}));
+        QVERIFY(w.typeInto(0, Remark, "Rezeption"));
+        w.grid()->setCurrentIndex(w.at(1, Alarm));
+        w.grid()->clearSelection();
+        const QImage drawn = w.grid()->viewport()->grab().toImage();
+        // The ground at the cell's corner, and how far the text reaches: bold is wider.
+        const auto drawnCell = [&](int row) {
+            const QRect cell = w.grid()->visualRect(w.at(row, Remark)).adjusted(2, 2, -2, -2) &
+                               drawn.rect().adjusted(0, 0, -2, -2);
+            const QColor ground = drawn.pixelColor(cell.topLeft());
+            int reach = 0;
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                for (int y = cell.top(); y <= cell.bottom(); ++y)
+                    if (qAbs(qGray(drawn.pixel(x, y)) - qGray(ground.rgb())) > 96)
+                        reach = x - cell.left();
+            return QPair<int, QColor>(reach, ground);
+        };
+        QVERIFY(drawnCell(0).first > drawnCell(1).first);
+        QCOMPARE(drawnCell(0).second, QColor(255, 232, 150));
+        QVERIFY(drawnCell(1).second != drawnCell(0).second);
+    }
+
     // A table arriving while the operator types keeps what he typed, on its line, and his
     // place: the editor opens again where he was and takes the next keys.
     void aTableArrivingUnderAnOpenEditorKeepsTheOperatorsPlace() {
