@@ -30,6 +30,11 @@ private slots:
         QCOMPARE(r.feed(frames::heartbeat()), QList<QByteArray>{frames::heartbeat()});
         QVERIFY(r.feed("[___TEST]\n\r").isEmpty());
         QCOMPARE(r.feed("x[___y{_ENDE__}"), QList<QByteArray>{"[___TEST]\n\rx[___y{_ENDE__}"});
+        // Stray text before a frame, and a frame begun behind it.
+        FrameReader fresh;
+        QCOMPARE(fresh.feed("\r\n" + frames::heartbeat() + "[___TE"),
+                 QList<QByteArray>{frames::heartbeat()});
+        QCOMPARE(fresh.feed("ST]\n\r{_ENDE__}"), QList<QByteArray>{frames::heartbeat()});
     }
 
     void wireBytesAreExactAndWindows1252RoundTrips() {

@@ -108,7 +108,9 @@ private slots:
         QCOMPARE(w.sent(), QList<QByteArray>{});
         QVERIFY(w.form->isVisible());
         w.dropLink();
+        w.form->showMinimized();
         w.form->TrayIconMessage(QSystemTrayIcon::Trigger);
+        QVERIFY(!w.form->isMinimized());
         QCOMPARE(w.peer.connections, 1);
         QTest::mouseClick(w.child<QLabel>("NummernText"), Qt::LeftButton);
         QCOMPARE(w.fake.shell.opened, QStringList{w.ini()});
