@@ -7,16 +7,16 @@
 //    its own so that a client falling behind cannot slow the server down, while the watch
 //    ticks every 50 ms: answers handled, store writes, ticks that ran and the longest gap
 //    between two ticks.
-#include "link/Frames.h"
-#include "link/Heartbeat.h"
-#include "link/ServerLink.h"
-#include "platform/AlarmSound.h"
-#include "platform/Beeper.h"
-#include "platform/Prompts.h"
-#include "platform/Services.h"
+#include "core/link/Heartbeat.h"
+#include "core/link/ServerLink.h"
+#include "core/services/AlarmSound.h"
+#include "core/services/Beeper.h"
+#include "core/services/Prompts.h"
+#include "core/services/Services.h"
+#include "core/services/ShellOpen.h"
+#include "core/watch/Watch.h"
 #include "platform/SettingsUserStore.h"
-#include "platform/ShellOpen.h"
-#include "watch/Watch.h"
+#include "wire/Frames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

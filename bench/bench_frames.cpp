@@ -2,8 +2,8 @@
 // whole, in network-sized reads and byte by byte, and for streams of heartbeat answers of
 // growing size (the rate should stay flat: cost linear in input), also with a stray line end
 // after every frame, which the recogniser has to pass over.
-#include "link/FrameReader.h"
-#include "link/Frames.h"
+#include "wire/FrameReader.h"
+#include "wire/Frames.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,10 +2,10 @@
 // loopback. The server runs on its own thread, as it runs in its own process in real use;
 // every client keeps exactly one heartbeat in flight and sends the next on each answer.
 // Prints figures only.
-#include "link/FrameReader.h"
-#include "link/Frames.h"
 #include "sim/SimServer.h"
 #include "sim/TableStore.h"
+#include "wire/FrameReader.h"
+#include "wire/Frames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

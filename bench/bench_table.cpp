@@ -1,11 +1,11 @@
 // Loading and sorting a full table happen on the one user-interface thread, between paints;
 // these figures show how much of a frame they take.
 #include "../tests/FakeServices.h"
-#include "link/Frames.h"
-#include "link/ServerLink.h"
-#include "table/NumberTable.h"
-#include "table/TableLines.h"
-#include "table/TableSort.h"
+#include "core/link/ServerLink.h"
+#include "core/table/NumberTable.h"
+#include "core/table/TableSort.h"
+#include "wire/Frames.h"
+#include "wire/TableLines.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes as the settings file, then sets one entry. What must hold: a file we
 // refuse is never touched; after a write the value reads back; and every line but the entry
 // (and a header for a new section) is as it was.
-#include "settings/IniFile.h"
+#include "core/settings/IniFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // Feeds arbitrary server bytes, cut into arbitrary reads, through the receive path: the frame
 // recogniser, then the readers of table and heartbeat frames.
-#include "link/FrameReader.h"
-#include "link/Frames.h"
-#include "link/Heartbeat.h"
-#include "table/TableLines.h"
+#include "wire/FrameReader.h"
+#include "wire/Frames.h"
+#include "core/link/Heartbeat.h"
+#include "wire/TableLines.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LateAnswers.h"
-#include "link/FrameReader.h"
+#include "wire/FrameReader.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "Heartbeat.h"
 
-#include "link/Frames.h"
+#include "wire/Frames.h"
 
 namespace {
 

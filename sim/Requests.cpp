@@ -2,7 +2,7 @@
 
 #include "SimLog.h"
 #include "TableLine.h"
-#include "link/Frames.h"
+#include "wire/Frames.h"
 
 namespace requests {
 namespace {

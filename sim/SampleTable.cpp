@@ -1,7 +1,7 @@
 #include "SampleTable.h"
 
 #include "TableLine.h"
-#include "link/Wire1252.h"
+#include "wire/Wire1252.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "SimServer.h"
 #include "TableLine.h"
 #include "TableStore.h"
-#include "link/Wire1252.h"
+#include "wire/Wire1252.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #include "SimLog.h"
 
-#include "link/Wire1252.h"
+#include "wire/Wire1252.h"
 
 Q_LOGGING_CATEGORY(lcSim, "torvanel.sim")
 

@@ -5,7 +5,7 @@
 #include "Requests.h"
 #include "SimLog.h"
 #include "TableStore.h"
-#include "link/Frames.h"
+#include "wire/Frames.h"
 
 #include <QTcpSocket>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "table/TableLines.h"
+#include "wire/TableLines.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -3,8 +3,8 @@
 #include "SampleTable.h"
 #include "SimLog.h"
 #include "TableLine.h"
-#include "link/Frames.h"
-#include "link/Wire1252.h"
+#include "wire/Frames.h"
+#include "wire/Wire1252.h"
 
 #include <QDir>
 #include <QFile>

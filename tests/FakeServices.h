@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/AlarmSound.h"
-#include "platform/Beeper.h"
-#include "platform/Prompts.h"
-#include "platform/Services.h"
-#include "platform/ShellOpen.h"
-#include "platform/UserStore.h"
+#include "core/services/AlarmSound.h"
+#include "core/services/Beeper.h"
+#include "core/services/Prompts.h"
+#include "core/services/Services.h"
+#include "core/services/ShellOpen.h"
+#include "core/services/UserStore.h"
 
 #include <QHash>
 #include <QList>

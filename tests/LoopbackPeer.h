@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/FrameReader.h"
+#include "wire/FrameReader.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "TableFixtures.h"
-#include "link/Frames.h"
-#include "link/Heartbeat.h"
-#include "link/ServerWire.h"
+#include "core/link/Heartbeat.h"
+#include "core/link/ServerWire.h"
+#include "wire/Frames.h"
 
 #include <QList>
 #include <utility>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/FrameReader.h"
-#include "link/Frames.h"
+#include "wire/FrameReader.h"
+#include "wire/Frames.h"
 
 #include <QTcpSocket>
 #include <QTest>

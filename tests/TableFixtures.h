@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Frames.h"
+#include "wire/Frames.h"
 
 #include <QByteArray>
 #include <QList>

@@ -4,7 +4,7 @@
 #include "LoopbackPeer.h"
 #include "RufNum/RufNum.h"
 #include "TableFixtures.h"
-#include "table/NummernModel.h"
+#include "core/table/NummernModel.h"
 
 #include <QApplication>
 #include <QFile>

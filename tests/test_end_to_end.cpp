@@ -1,10 +1,10 @@
 #include "FakeServices.h"
 #include "RufNum/RufNum.h"
+#include "core/table/NumberTable.h"
+#include "core/watch/Watch.h"
 #include "sim/SimControl.h"
 #include "sim/SimServer.h"
 #include "sim/TableStore.h"
-#include "table/NumberTable.h"
-#include "watch/Watch.h"
 
 #include <QFile>
 #include <QTemporaryDir>

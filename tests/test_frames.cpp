@@ -1,6 +1,6 @@
-#include "link/FrameReader.h"
-#include "link/Frames.h"
-#include "link/Wire1252.h"
+#include "wire/FrameReader.h"
+#include "wire/Frames.h"
+#include "wire/Wire1252.h"
 
 #include <QTest>
 #include <numeric>

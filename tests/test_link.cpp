@@ -1,7 +1,7 @@
 #include "LoopbackPeer.h"
 #include "TableFixtures.h"
-#include "link/Heartbeat.h"
-#include "link/ServerLink.h"
+#include "core/link/Heartbeat.h"
+#include "core/link/ServerLink.h"
 
 #include <QTest>
 #include <memory>

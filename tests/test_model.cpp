@@ -5,9 +5,9 @@
 #include "FakeServices.h"
 #include "MemoryWire.h"
 #include "TableFixtures.h"
-#include "client/Client.h"
-#include "link/Frames.h"
-#include "table/TableLines.h"
+#include "core/Client.h"
+#include "wire/Frames.h"
+#include "wire/TableLines.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,10 +1,14 @@
-#include "app/CommandLine.h"
-#include "platform/AlarmSound.h"
-#include "platform/Beeper.h"
+#include "core/CommandLine.h"
+#include "core/services/AlarmSound.h"
+#include "core/services/Beeper.h"
+#include "core/services/Prompts.h"
+#include "core/services/ShellOpen.h"
+#include "platform/DesktopAlarmSound.h"
+#include "platform/DesktopShellOpen.h"
 #include "platform/InstanceGuard.h"
-#include "platform/Prompts.h"
+#include "platform/MessageBoxPrompts.h"
 #include "platform/SettingsUserStore.h"
-#include "platform/ShellOpen.h"
+#include "platform/SystemBeeper.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "FakeServices.h"
+#include "RufNum/ClientRun.h"
 #include "RufNum/Logo.h"
 #include "RufNum/RufNum.h"
-#include "app/ClientRun.h"
-#include "app/TorvanelApplication.h"
+#include "RufNum/TorvanelApplication.h"
 #include "platform/InstanceGuard.h"
 
 #include <QDataStream>

@@ -1,7 +1,7 @@
 #include "FakeServices.h"
-#include "settings/IniFile.h"
-#include "settings/ProfileText.h"
-#include "settings/Settings.h"
+#include "core/settings/IniFile.h"
+#include "core/settings/ProfileText.h"
+#include "core/settings/Settings.h"
 
 #include <QDir>
 #include <QFile>

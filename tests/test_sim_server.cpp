@@ -3,7 +3,7 @@
 #include "sim/SimControl.h"
 #include "sim/SimServer.h"
 #include "sim/TableStore.h"
-#include "table/TableLines.h"
+#include "wire/TableLines.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,9 +1,9 @@
 #include "FakeServices.h"
 #include "MemoryWire.h"
 #include "TableFixtures.h"
-#include "table/NumberTable.h"
-#include "table/NummernModel.h"
-#include "table/TableRecord.h"
+#include "core/table/NumberTable.h"
+#include "core/table/NummernModel.h"
+#include "core/table/TableRecord.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>

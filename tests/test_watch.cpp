@@ -1,7 +1,7 @@
 #include "FakeServices.h"
 #include "MemoryWire.h"
-#include "watch/AlarmJournal.h"
-#include "watch/Watch.h"
+#include "core/watch/AlarmJournal.h"
+#include "core/watch/Watch.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

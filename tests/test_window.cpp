@@ -1,6 +1,6 @@
 // The window's wiring and the grid as the operator uses it; the objects behind have suites.
+#include "RufNum/TorvanelApplication.h"
 #include "WindowFixture.h"
-#include "app/TorvanelApplication.h"
 
 #include <QDir>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "Logo.h"
+#include "RufNum/Logo.h"
 
 #include <QDir>
 #include <QFile>

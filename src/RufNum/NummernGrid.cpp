@@ -1,6 +1,6 @@
 #include "RufNum/RufNum.h"
 
-#include "table/NummernDelegate.h"
+#include "RufNum/NummernDelegate.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,11 +1,11 @@
-#include "RufNum.h"
+#include "RufNum/RufNum.h"
 
 #include "RufNum/ClickFilter.h"
 #include "RufNum/Logo.h"
-#include "app/TorvanelApplication.h"
-#include "link/ServerLink.h"
-#include "platform/Beeper.h"
-#include "platform/Prompts.h"
+#include "RufNum/TorvanelApplication.h"
+#include "core/link/ServerLink.h"
+#include "core/services/Beeper.h"
+#include "core/services/Prompts.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>

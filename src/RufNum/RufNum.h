@@ -1,7 +1,7 @@
 #pragma once
 
-#include "client/Client.h"
-#include "platform/Services.h"
+#include "core/Client.h"
+#include "core/services/Services.h"
 
 #include <QIcon>
 #include <QString>
@@ -15,21 +15,21 @@ class QTableView;
 class ServerLink;
 
 // The client's one window: its layout, the tray, and the drawing of the client it holds.
-// Where the names of the operator's documentation live:
+// Where the names of the operator's documentation live (folders below src/):
 //
-//   ClientZuServer, Connected, ReceiveBuffer,           ServerLink   link/ServerLink.h
+//   ClientZuServer, Connected, ReceiveBuffer,           ServerLink   core/link/ServerLink.h
 //   OpenConnection, Send, ClientZuServer*
-//   Timer2, Timer2Timer, SaveSettingsAndTable,          Client       client/Client.h
+//   Timer2, Timer2Timer, SaveSettingsAndTable,          Client       core/Client.h
 //   Button1Click, FormClose, B1Click, AppException
-//   Timer1, Timer1Timer, WatchCount, WatchBusy,         Watch        watch/Watch.h
+//   Timer1, Timer1Timer, WatchCount, WatchBusy,         Watch        core/watch/Watch.h
 //   AlarmNst, BusyList, WatchMessage
-//   the alarm journal                                   AlarmJournal watch/AlarmJournal.h
-//   TableLines, RowNst, TableModified, LoadTable,       NumberTable  table/NumberTable.h
+//   the alarm journal                                   AlarmJournal core/watch/AlarmJournal.h
+//   TableLines, RowNst, TableModified, LoadTable,       NumberTable  core/table/NumberTable.h
 //   FillGrid, SaveTable, NummernGridSetEditText
-//   NummernGridGetEditMask                              table/EditMask.h
-//   InSysTry, LogoFile, IniFileName, ReadSettings,      Settings     settings/Settings.h
+//   InSysTry, LogoFile, IniFileName, ReadSettings,      Settings     core/settings/Settings.h
 //   WriteSettings
-//   SendFrame, SaveFrame                                composed where sent (link/Frames.h)
+//   SendFrame, SaveFrame                                composed where sent (wire/Frames.h)
+//   NummernGridGetEditMask                              RufNum/EditMask.h
 //   everything else (FormCreate, HideToTray, tray,      this window
 //   NummernText, Label1, Label2 ...)
 class TNummernForm : public QWidget, private ClientWindow {

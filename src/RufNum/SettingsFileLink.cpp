@@ -1,7 +1,7 @@
 #include "RufNum/RufNum.h"
 
-#include "platform/Prompts.h"
-#include "platform/ShellOpen.h"
+#include "core/services/Prompts.h"
+#include "core/services/ShellOpen.h"
 
 #include <QFileInfo>
 #include <QPointer>

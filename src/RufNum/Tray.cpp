@@ -1,6 +1,6 @@
 #include "RufNum/RufNum.h"
 
-#include "link/ServerLink.h"
+#include "core/link/ServerLink.h"
 
 #include <QImage>
 #include <QMenu>

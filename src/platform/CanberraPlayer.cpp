@@ -1,4 +1,4 @@
-#include "CanberraPlayer.h"
+#include "platform/CanberraPlayer.h"
 
 #include <QDir>
 #include <QFile>

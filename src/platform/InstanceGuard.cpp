@@ -1,4 +1,4 @@
-#include "InstanceGuard.h"
+#include "platform/InstanceGuard.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "SettingsUserStore.h"
+#include "platform/SettingsUserStore.h"
 
 #include <QSettings>
 #include <memory>

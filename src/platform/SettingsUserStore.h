@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/UserStore.h"
+#include "core/services/UserStore.h"
 
 // QSettings in the platform's native format, organisation "TorvanelClient".
 class SettingsUserStore final : public UserStore {

@@ -1,0 +1,49 @@
+#include "RufNum/ClientRun.h"
+
+#include "RufNum/RufNum.h"
+#include "RufNum/TorvanelApplication.h"
+#include "core/services/Prompts.h"
+#include "platform/InstanceGuard.h"
+
+namespace {
+const QString kTitle = QStringLiteral("TorvanelClient");
+} // namespace
+
+int runClient(TorvanelApplication& app, const QString& commandLineText, const Services& services) {
+    try {
+        InstanceGuard guard(commandLineText);
+        if (!guard.tryAcquire()) {
+            guard.askRunningToActivate();
+            services.prompts.ask(
+                QStringLiteral(
+                    "Das Programm ist bereits aktiv. Es kann nicht erneut gestartet werden !"),
+                kTitle, mb::Ok);
+            return 0;
+        }
+        // The window hides into the tray; only the quit command or an error ends the program.
+        app.setQuitOnLastWindowClosed(false);
+
+        TNummernForm form(commandLineText, services);
+        form.FormCreate();
+        // Leave the loop directly: quit() would first close every window, which for ours
+        // means running the save routine a second time (and, when that save fails, raising
+        // the error again and again instead of ending).
+        QObject::connect(
+            &form, &TNummernForm::terminateRequested, &app, [] { QCoreApplication::exit(); },
+            Qt::QueuedConnection);
+        // A refused second start brings us forward, but a window the operator sent to the
+        // tray stays there.
+        QObject::connect(&guard, &InstanceGuard::activationRequested, &form, [&form] {
+            if (!form.isVisible())
+                return;
+            form.raise();
+            form.activateWindow();
+        });
+        form.show();
+        app.exec();
+        app.setExceptionHandler({});
+    } catch (const std::exception& e) {
+        services.prompts.ask(QString::fromLocal8Bit(e.what()), kTitle, mb::Ok | mb::IconHand);
+    }
+    return 0;
+}
