@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(s.host(), QStringLiteral("10.1.1.1"));
         c.save();
         QVERIFY(readAll(c.ini()) == utf16(admin));
-        IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", "10.2.2.2");
+        QCOMPARE(IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", "10.2.2.2"), QString());
         QVERIFY(readAll(c.ini()) == utf16(QString(admin).replace("'10.1.1.1'", "10.2.2.2")));
     }
 

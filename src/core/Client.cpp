@@ -119,15 +119,6 @@ void Client::AppException(const QString& message) {
         m_endAfterSave = EndAfterSave::Always;
         return;
     }
-    try {
-        SaveSettingsAndTable();
-    } catch (const std::exception& e) {
-        // The program ends all the same; the operator hears why the save failed too, unless
-        // the save's failure is the very error that brought us here.
-        const QString saveError = QString::fromLocal8Bit(e.what());
-        if (saveError != message)
-            m_services.prompts.ask(saveError, kTitle, mb::Ok | mb::IconHand);
-    } catch (...) {
-    }
+    SaveSettingsAndTable();
     m_window.endProgram();
 }

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <stdexcept>
 
 namespace {
 
@@ -138,12 +137,9 @@ void IniFile::load() {
     m_utf8 = !utf8.hasError();
 }
 
-void IniFile::fail(const QString& why) const {
-    throw std::runtime_error(QStringLiteral("Die Einstellungsdatei \"%1\" kann nicht geschrieben "
-                                            "werden: %2 !")
-                                 .arg(QDir::toNativeSeparators(m_path), why)
-                                 .toLocal8Bit()
-                                 .toStdString());
+QString IniFile::failure(const QString& why) const {
+    return QStringLiteral("Die Einstellungsdatei \"%1\" kann nicht geschrieben werden: %2 !")
+        .arg(QDir::toNativeSeparators(m_path), why);
 }
 
 QString IniFile::unnamable(const QString& section) const {
@@ -179,32 +175,33 @@ QString IniFile::readString(const QString& section, const QString& key, const QS
     return text ? decode(*text) : def;
 }
 
-void IniFile::writeBool(const QString& section, const QString& key, bool value) {
-    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+QString IniFile::writeBool(const QString& section, const QString& key, bool value) {
+    return writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void IniFile::writeInt(const QString& section, const QString& key, int value) {
-    writeString(section, key, QString::number(value));
+QString IniFile::writeInt(const QString& section, const QString& key, int value) {
+    return writeString(section, key, QString::number(value));
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
+QString IniFile::writeString(const QString& section, const QString& key, const QString& value) {
     if (value.contains(u'\n') || value.contains(u'\r'))
-        fail(QStringLiteral("der Wert von %1 enthält einen Zeilenumbruch").arg(key));
+        return failure(QStringLiteral("der Wert von %1 enthält einen Zeilenumbruch").arg(key));
     // Another instance may have written since this pass began; build on what is there now.
     load();
     if (!m_problem.isEmpty())
-        fail(QStringLiteral("sie ") + m_problem);
+        return failure(QStringLiteral("sie ") + m_problem);
     const QByteArray bytes = withoutOuterBlanks(encode(value));
     // Right already, perhaps in the administrator's quotes: his line stays as he wrote it.
     if (this->value(section, key) == bytes)
-        return;
+        return {};
     const QByteArray next = profile::setEntry(m_text, encode(section), encode(key), bytes);
     if (next == m_text)
-        return;
+        return {};
 
     // What we write must be exactly what the next reader finds, or we leave the file alone.
     if (profile::value(next, encode(section), encode(key)) != bytes)
-        fail(QStringLiteral("der Eintrag %1 in [%2] ist nicht eindeutig").arg(key, section));
+        return failure(
+            QStringLiteral("der Eintrag %1 in [%2] ist nicht eindeutig").arg(key, section));
 
     QSaveFile out(m_path);
     // An administrator may allow writing the file but not its folder; then there is no room
@@ -212,6 +209,7 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     out.setDirectWriteFallback(true);
     const QByteArray file = fileBytes(next);
     if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size() || !out.commit())
-        fail(out.errorString());
+        return failure(out.errorString());
     m_text = next;
+    return {};
 }

@@ -39,15 +39,16 @@ public:
     QString readString(const QString& section, const QString& key, const QString& def) const;
 
     // Each write changes that one entry in the file on disk at once (booleans as "1"/"0"),
-    // re-reading the file first so that another instance's write in between is kept. A
-    // write that cannot be done throws std::runtime_error with a German message.
-    void writeBool(const QString& section, const QString& key, bool value);
-    void writeInt(const QString& section, const QString& key, int value);
-    void writeString(const QString& section, const QString& key, const QString& value);
+    // re-reading the file first so that another instance's write in between is kept. Returns
+    // why a write could not be done, in German for the administrator; empty when it was.
+    [[nodiscard]] QString writeBool(const QString& section, const QString& key, bool value);
+    [[nodiscard]] QString writeInt(const QString& section, const QString& key, int value);
+    [[nodiscard]] QString writeString(const QString& section, const QString& key,
+                                      const QString& value);
 
 private:
     void load();
-    [[noreturn]] void fail(const QString& why) const;
+    QString failure(const QString& why) const;
     // In the file's own encoding.
     QByteArray encode(const QString& s) const;
     // `text` as the file holds it: in UTF-16 or with the UTF-8 mark when it came so.

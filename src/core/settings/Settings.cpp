@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <stdexcept>
 
 namespace {
 
@@ -112,22 +111,21 @@ QString Settings::WriteSettings(const QRect& placement) {
                         .arg(m_commandLineText, QDir::toNativeSeparators(m_iniPath), why, m_host,
                              QString::number(m_port));
     } else if (ini.readInt(link, kPort, 0) == 0) {
-        try {
-            ini.writeInt(link, kPort, m_port);
-            ini.writeString(link, kHost, m_host);
-            ini.writeString(kGeneralLogo, kLogo, LogoFile);
-            ini.writeBool(kGeneral, kInSysTry, InSysTry);
-        } catch (const std::exception& e) {
-            problems << QString::fromLocal8Bit(e.what());
-        }
+        // The first that fails says why; the others would fail alike.
+        QString why = ini.writeInt(link, kPort, m_port);
+        if (why.isEmpty())
+            why = ini.writeString(link, kHost, m_host);
+        if (why.isEmpty())
+            why = ini.writeString(kGeneralLogo, kLogo, LogoFile);
+        if (why.isEmpty())
+            why = ini.writeBool(kGeneral, kInSysTry, InSysTry);
+        if (!why.isEmpty())
+            problems << why;
     }
 
     // The rest is routine bookkeeping; when it cannot be done we carry on without a word.
-    try {
-        ini.writeBool(kGeneral, kInSysTry, InSysTry);
-    } catch (const std::exception&) {
+    if (!ini.writeBool(kGeneral, kInSysTry, InSysTry).isEmpty())
         return problems.join(QStringLiteral("\n\n"));
-    }
     const QString& t = m_commandLineText;
     m_store.writeInt(kPositionKey, QStringLiteral("Left") + t, placement.x()) &&
         m_store.writeInt(kPositionKey, QStringLiteral("Top") + t, placement.y()) &&
