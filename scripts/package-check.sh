@@ -4,31 +4,17 @@
 # the packaged client against the packaged simulator, both unpacked into a scratch folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
 bash scripts/package.sh
-
-missing=()
-for p in lintian desktop-file-utils appstream systemd; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+ensure_packages lintian desktop-file-utils appstream systemd
 
 client_deb=$(echo build/packages/torvanel-client_*.deb)
 sim_deb=$(echo build/packages/torvanel-sim_*.deb)
 scratch=$(mktemp -d -t torvanel-package.XXXXXX)
 pids=()
 cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  stop_processes "${pids[@]}"
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -81,7 +67,8 @@ mkdir -p "$scratch/home" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 "$root/usr/bin/torvanel-sim" --port 0 --table "$scratch/table.txt" --verbose \
   </dev/null >"$sim_log" 2>&1 &
-pids+=($!)
+sim=$!
+pids+=("$sim")
 
 fail() {
   echo "Smoke run failed: $1" >&2
@@ -90,14 +77,10 @@ fail() {
   exit 1
 }
 
-port=""
-for _ in $(seq 50); do
-  port=$(sed -n 's/.* listening on [^ ]*:\([0-9]*\),.*/\1/p' "$sim_log")
-  [ -n "$port" ] && break
-  kill -0 "${pids[0]}" 2>/dev/null || fail "the simulator ended"
-  sleep 0.1
-done
-[ -n "$port" ] || fail "the simulator did not say its port"
+if ! port=$(wait_for_sim_port "$sim_log" "$sim"); then
+  kill -0 "$sim" 2>/dev/null || fail "the simulator ended"
+  fail "the simulator did not say its port"
+fi
 
 # The shipped sample, pointed at the simulator's port, beside the program where the client
 # looks for it first.
@@ -107,16 +90,14 @@ sed "s/^H_Port=.*/H_Port=$port/" "$root/usr/share/doc/torvanel-client/TorvanelCl
    exec env HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" \
      XDG_DATA_HOME="$scratch/home/.local/share" XDG_RUNTIME_DIR="$scratch/runtime" \
      QT_QPA_PLATFORM=offscreen "$root/usr/bin/TorvanelClient" >"$client_log" 2>&1) &
-pids+=($!)
+client=$!
+pids+=("$client")
 
 # The table is asked for at once; heartbeats come every five seconds.
-deadline=$((SECONDS + 20))
-until grep -q '<- \[___GDAT\]' "$sim_log" &&
-      grep -A1 '<- \[___TEST\]' "$sim_log" | grep -q -- '-> \[___TEST\]'; do
-  [ "$SECONDS" -lt "$deadline" ] || fail "no table request and answered heartbeat within 20 s"
-  kill -0 "${pids[0]}" 2>/dev/null || fail "the simulator ended"
-  kill -0 "${pids[1]}" 2>/dev/null || fail "the client ended"
-  sleep 0.5
-done
+if ! wait_until --while "$sim" --while "$client" 20 sim_served_client "$sim_log"; then
+  kill -0 "$sim" 2>/dev/null || fail "the simulator ended"
+  kill -0 "$client" 2>/dev/null || fail "the client ended"
+  fail "no table request and answered heartbeat within 20 s"
+fi
 echo "client on the simulator's port $port: table requested, heartbeat answered"
 echo "package checks passed"

@@ -4,20 +4,11 @@
 # flags, packed by CPack.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
 bash scripts/deps.sh
 # dpkg-shlibdeps (dpkg-dev) works out the library dependencies of the packages.
-missing=()
-for p in dpkg-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+ensure_packages dpkg-dev
 
 # Debian's hardening (fortify, stack protector, relro, bind-now); -g is left out, as the
 # binaries are stripped anyway.

@@ -10,6 +10,7 @@
 # build/wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 root=$PWD
 
 jobs=$(nproc)
@@ -23,23 +24,9 @@ export WINEPREFIX=$prefix WINEDEBUG=-all
 # No Mono or Gecko in the prefix: nothing here needs them, and Wine would ask for them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-
-install_missing() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-}
-
 # The host's Qt gives the build tools (moc, rcc) and the German translations.
 bash scripts/deps.sh
-install_missing g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xz-utils zip icoutils
+ensure_packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 xz-utils zip icoutils
 
 # --- Qt for Windows --------------------------------------------------------------------------
 
@@ -54,16 +41,16 @@ build_qt_from_source() {
     echo "Enabling Debian's source packages (deb-src)"
     if [ -f /etc/apt/sources.list ]; then
       sed -n '/debian\.org/s/^deb /deb-src /p' /etc/apt/sources.list |
-        $sudo tee /etc/apt/sources.list.d/torvanel-deb-src.list >/dev/null
+        as_root tee /etc/apt/sources.list.d/torvanel-deb-src.list >/dev/null
     fi
     grep -l 'debian\.org' /etc/apt/sources.list.d/*.sources 2>/dev/null |
       while IFS= read -r sources; do
         sed 's/^Types: deb$/Types: deb-src/' "$sources" |
-          $sudo tee "/etc/apt/sources.list.d/torvanel-deb-src-$(basename "$sources")" >/dev/null
+          as_root tee "/etc/apt/sources.list.d/torvanel-deb-src-$(basename "$sources")" >/dev/null
       done
-    $sudo apt-get update -qq
+    as_root apt-get update -qq
   fi
-  install_missing ninja-build cmake perl python3
+  ensure_packages ninja-build cmake perl python3
   rm -rf "$work" "$qt"
   mkdir -p "$work"
   (
@@ -132,11 +119,7 @@ keeper_fifo=$(mktemp -u -t torvanel-wine.XXXXXX)
 scratch=$(mktemp -d -t torvanel-windows.XXXXXX)
 pids=() # ours to end: the keeper, the simulator, the client
 cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  stop_processes "${pids[@]}"
   exec 9>&- 2>/dev/null || true
   # Every Windows process of our prefix, the keeper included, and its server.
   wineserver -k 2>/dev/null || true
@@ -265,27 +248,20 @@ build/default/sim/torvanel-sim --port 0 --table "$scratch/table.txt" --verbose \
   </dev/null >"$sim_log" 2>&1 &
 sim=$!
 pids+=("$sim")
-port=""
-for _ in $(seq 50); do
-  port=$(sed -n 's/.* listening on [^ ]*:\([0-9]*\),.*/\1/p' "$sim_log")
-  [ -n "$port" ] && break
+if ! port=$(wait_for_sim_port "$sim_log" "$sim"); then
   kill -0 "$sim" 2>/dev/null || fail "the simulator ended"
-  sleep 0.1
-done
-[ -n "$port" ] || fail "the simulator did not say its port"
+  fail "the simulator did not say its port"
+fi
 sed -i "s/^H_Port=.*\r$/H_Port=$port\r/" "$app/TorvanelClient.ini"
 grep -q "^H_Port=$port" "$app/TorvanelClient.ini" || fail "no port set in TorvanelClient.ini"
 # Only what the package holds: no WINEPATH to Qt or MinGW-w64.
 (cd "$app" && exec env -u WINEPATH wine64 TorvanelClient.exe >"$client_log" 2>&1) &
 client=$!
 pids+=("$client")
-deadline=$((SECONDS + 20))
-until grep -q '<- \[___GDAT\]' "$sim_log" &&
-  [ "$(grep -A1 '<- \[___TEST\]' "$sim_log" | grep -c -- '-> \[___TEST\]')" -gt 0 ]; do
-  [ "$SECONDS" -lt "$deadline" ] || fail "no table request and answered heartbeat within 20 s"
+if ! wait_until --while "$sim" --while "$client" 20 sim_served_client "$sim_log"; then
   kill -0 "$sim" 2>/dev/null || fail "the simulator ended"
   kill -0 "$client" 2>/dev/null || fail "the client ended"
-  sleep 0.5
-done
+  fail "no table request and answered heartbeat within 20 s"
+fi
 echo "client from the zip on the simulator's port $port: table requested, heartbeat answered"
 echo "Windows checks passed"

@@ -9,10 +9,45 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 
 const QByteArray kClearedCharges("0.00");
+
+// QSaveFile writes beside the target, under the target's name, a dot and six random letters
+// (QTemporaryFile's naming), and renames that over the target on commit. Where the system
+// offers files without a name (Linux), the name exists only for the moment of the rename;
+// elsewhere, Windows above all, for the whole write. A kill in that time leaves it behind.
+//
+// A name of one case only is left alone, though Qt makes one now and then: a copy the operator
+// keeps as table.txt.backup looks the same, and a stray temporary costs nothing but room.
+bool isLeftoverOf(const QString& name, const QString& targetName) {
+    constexpr qsizetype kRandomLength = 6;
+    const QString prefix = targetName + QLatin1Char('.');
+    if (name.size() != prefix.size() + kRandomLength || !name.startsWith(prefix))
+        return false;
+    const QStringView random = QStringView(name).mid(prefix.size());
+    const auto upper = [](QChar c) { return c >= QLatin1Char('A') && c <= QLatin1Char('Z'); };
+    const auto lower = [](QChar c) { return c >= QLatin1Char('a') && c <= QLatin1Char('z'); };
+    return std::all_of(random.begin(), random.end(),
+                       [&](QChar c) { return upper(c) || lower(c); }) &&
+           std::any_of(random.begin(), random.end(), upper) &&
+           std::any_of(random.begin(), random.end(), lower);
+}
+
+QStringList removeLeftovers(const QString& path) {
+    const QFileInfo target(path);
+    const QDir dir = target.absoluteDir();
+    QStringList removed;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        if (isLeftoverOf(name, target.fileName()) && QFile::remove(dir.filePath(name)))
+            removed << dir.filePath(name);
+    }
+    return removed;
+}
 
 QList<QByteArray> parseFile(const QByteArray& content) {
     QList<QByteArray> rows = content.split('\n');
@@ -35,8 +70,8 @@ QByteArray fileContent(const QList<QByteArray>& rows) {
 } // namespace
 
 bool TableStore::open(QString* error) {
-    // Only a crash or a kill between writing and renaming leaves these; none is the table.
-    for (const QString& leftover : m_file.removeLeftovers())
+    // Only a crash or a kill before the rename leaves these; none is the table.
+    for (const QString& leftover : removeLeftovers(m_path))
         qCInfo(lcSim).noquote() << "removed" << leftover << "left by an interrupted write";
     QFile in(path());
     if (in.open(QIODevice::ReadOnly)) {
@@ -118,8 +153,26 @@ bool TableStore::setCharges(qsizetype row, const QByteArray& amount, QString* me
 }
 
 bool TableStore::commit(QList<QByteArray> rows, QString* error) {
-    if (!m_file.write(fileContent(rows), error))
+    // The old table stays until commit() renames the new one, synced, over it: a crash or a
+    // kill at any moment leaves one or the other, never a mix.
+    QSaveFile out(m_path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(m_path, out.errorString());
         return false;
+    }
+    const QByteArray content = fileContent(rows);
+    if (out.write(content) != content.size()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(m_path, out.errorString());
+        return false;
+    }
+    if (m_beforeCommit && !m_beforeCommit()) {
+        *error = QStringLiteral("write of %1 abandoned before it took effect").arg(m_path);
+        return false;
+    }
+    if (!out.commit()) {
+        *error = QStringLiteral("cannot replace %1: %2").arg(m_path, out.errorString());
+        return false;
+    }
     m_rows = std::move(rows);
     return true;
 }

@@ -1,23 +1,23 @@
 #pragma once
 
-#include "AtomicFile.h"
-
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <functional>
 
 // The simulator's table: one fixed-column line per row, kept in memory and in a text file
 // (Windows-1252, one line per row, LF after each). Every change reaches the file before it
 // shows in memory, so what a client is told always matches what a restart would read.
 class TableStore {
 public:
-    explicit TableStore(const QString& path) : m_file(path) {}
+    explicit TableStore(QString path) : m_path(std::move(path)) {}
 
     // Reads the file, or writes the sample table when there is none yet. Temporary files that
     // an interrupted write of this table left behind are removed first.
     bool open(QString* error);
 
-    const QString& path() const { return m_file.path(); }
+    const QString& path() const { return m_path; }
     const QList<QByteArray>& rows() const { return m_rows; }
 
     // The body of the table frame: every row followed by the protocol's line end.
@@ -33,11 +33,14 @@ public:
     // Row counted from 0; the amount at most six bytes.
     bool setCharges(qsizetype row, const QByteArray& amount, QString* message);
 
-    AtomicFile& file() { return m_file; }
+    // Called while a change is written but not yet in place, where a crash would leave it.
+    // Returning false abandons the change there.
+    void setBeforeCommit(std::function<bool()> hook) { m_beforeCommit = std::move(hook); }
 
 private:
     bool commit(QList<QByteArray> rows, QString* error);
 
-    AtomicFile m_file;
+    QString m_path;
+    std::function<bool()> m_beforeCommit;
     QList<QByteArray> m_rows;
 };

@@ -5,10 +5,12 @@
 #include "sim/TableStore.h"
 #include "wire/TableLines.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -162,21 +164,55 @@ private slots:
         }
     }
 
-    void interruptedWriteKeepsTheOldTableAndTheNextStartRemovesItsTemporary() {
+    void interruptedWriteKeepsTheOldTable() {
         TableStore& store = m_sim->store;
         const QList<QByteArray> before = store.rows();
         const QByteArray file = readFile(m_path);
-        QString tempName, message;
-        store.file().setBeforeRename([&](const QString& name) {
-            tempName = name;
+        QByteArray whileWriting;
+        QString message;
+        store.setBeforeCommit([&] {
+            whileWriting = readFile(m_path);
             return false;
         });
         QVERIFY(!store.applySave({record("4711", "new")}, &message));
-        QVERIFY(readFile(tempName).startsWith(record("4711", "").left(60)));
+        QCOMPARE(whileWriting, file);
         QCOMPARE(readFile(m_path), file);
         QCOMPARE(store.rows(), before);
+        // A write given up in an orderly way takes its temporary file with it.
+        QCOMPARE(QDir(m_dir.path()).entryList({"table.txt*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"table.txt"});
         m_sim = std::make_unique<RunningSim>(m_path);
-        QVERIFY(!QFile::exists(tempName));
+        QCOMPARE(m_sim->store.rows(), before);
+    }
+
+    void nextStartRemovesTheTemporaryOfAKilledWriteOnly() {
+        {
+            // Qt names the temporary file of a write as it names this one.
+            QTemporaryFile named(m_path);
+            QVERIFY(named.open());
+            QVERIFY2(QRegularExpression("^table\\.txt\\.[A-Za-z]{6}$")
+                         .match(QFileInfo(named.fileName()).fileName())
+                         .hasMatch(),
+                     qPrintable(named.fileName()));
+        }
+
+        const QList<QByteArray> before = m_sim->store.rows();
+        m_sim.reset();
+        const QStringList leftovers{"table.txt.aBcDeF", "table.txt.ZgjMmi"};
+        const QStringList others{"table.txt.backup",  "table.txt.BEFORE", "table.txt.aBcDe1",
+                                 "table.txt.aBcDeFg", "table.txtxaBcDeF", "other.txt.aBcDeF"};
+        for (const QString& name : leftovers + others) {
+            QFile f(m_dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("1234");
+        }
+        m_sim = std::make_unique<RunningSim>(m_path);
+        for (const QString& name : leftovers)
+            QVERIFY2(!QFile::exists(m_dir.filePath(name)), qPrintable(name));
+        for (const QString& name : others) {
+            QVERIFY2(QFile::exists(m_dir.filePath(name)), qPrintable(name));
+            QFile::remove(m_dir.filePath(name));
+        }
         QCOMPARE(m_sim->store.rows(), before);
     }
 
