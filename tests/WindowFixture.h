@@ -45,8 +45,13 @@ struct Window {
     }
     // Frames sent since the last call; the table request of a click on the tray icon ends them.
     QList<QByteArray> sent() {
-        form->TrayIconMessage(QSystemTrayIcon::Trigger);
+        clickTray();
         return peer.framesBefore(frames::tableRequest());
+    }
+
+    // A left click on the tray icon, as the desktop reports it.
+    void clickTray() {
+        emit form->findChild<QSystemTrayIcon*>()->activated(QSystemTrayIcon::Trigger);
     }
 
     template <typename T> T* child(const char* name) const {

@@ -37,13 +37,15 @@ private slots:
         QCOMPARE(watch->watchCount(), 1);
 
         QVERIFY(control.execute("silent on").ok);
-        form.Timer1Timer(); // spends the table's credit; the heartbeat goes unanswered
+        form.client()
+            .watch()
+            .Timer1Timer(); // spends the table's credit; the heartbeat goes unanswered
         QTest::qWait(50);
         QCOMPARE(watch->watchCount(), 0);
         fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
             QVERIFY(control.execute("silent off").ok);
         };
-        form.Timer1Timer();
+        form.client().watch().Timer1Timer();
         QCOMPARE(fake.prompts.shown.size(), 1);
         QVERIFY(fake.prompts.shown[0].text.startsWith("Torvanel Server meldet sich nicht !"));
         // After the box: credit 4, one spent, then both heartbeats of the tick are answered.

@@ -24,7 +24,7 @@ private slots:
         w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().value(0)->trigger();
         QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
         QVERIFY(ended.isEmpty() && w.fake.store.values.isEmpty());
-        w.form->B1Click(); // OK: the settings saved, and the program ends
+        w.form->client().B1Click(); // OK: the settings saved, and the program ends
         QVERIFY(!w.fake.store.values.isEmpty() && ended.size() == 1);
     }
 
@@ -46,12 +46,13 @@ private slots:
         w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
             if (box.text != kSaveQuestion)
                 return;
-            error ? w.form->AppException(QStringLiteral("kaputt")) : w.form->B1Click();
+            error ? w.form->client().AppException(QStringLiteral("kaputt"))
+                  : w.form->client().B1Click();
             if (refused)
                 w.dropLink();
             QCOMPARE(ended.count(), 0);
         };
-        QCOMPARE(w.form->SaveSettingsAndTable(), !refused);
+        QCOMPARE(w.form->client().SaveSettingsAndTable(), !refused);
         QCOMPARE(ended.count(), error || !refused ? 1 : 0);
         if (!refused)
             QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
@@ -109,7 +110,7 @@ private slots:
         QVERIFY(w.form->isVisible());
         w.dropLink();
         w.form->showMinimized();
-        w.form->TrayIconMessage(QSystemTrayIcon::Trigger);
+        w.clickTray();
         QVERIFY(!w.form->isMinimized());
         QCOMPARE(w.peer.connections, 1);
         QTest::mouseClick(w.child<QLabel>("NummernText"), Qt::LeftButton);
@@ -129,7 +130,7 @@ private slots:
         QVERIFY(w.startWith({}));
         QCOMPARE(w.form->frameGeometry(), QRect(30, 40, 700, 300));
         w.form->move(50, 60);
-        w.form->SaveSettingsAndTable();
+        w.form->client().SaveSettingsAndTable();
         QCOMPARE(w.fake.store.values["Position/Left"], QVariant(50));
         QCOMPARE(w.fake.store.values["Position/Height"], QVariant(300));
     }

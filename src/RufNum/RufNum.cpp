@@ -3,6 +3,7 @@
 #include "RufNum/ClickFilter.h"
 #include "RufNum/Logo.h"
 #include "RufNum/TorvanelApplication.h"
+#include "RufNum/Tray.h"
 #include "core/link/ServerLink.h"
 #include "core/services/Beeper.h"
 #include "core/services/Prompts.h"
@@ -58,13 +59,14 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
       m_client(m_link, commandLineText, services, *this) {
     initResources();
     buildComponents();
-    TrayIcon.addFile(QStringLiteral(":/MAINICON"));
-    TrayIcon.addFile(QStringLiteral(":/MAINICON16"));
-    AddTrayIcon();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/MAINICON"));
+    icon.addFile(QStringLiteral(":/MAINICON16"));
+    m_tray = new Tray(icon, m_commandLineText, this);
     setWindowTitle(m_commandLineText.isEmpty()
                        ? QStringLiteral("TorvanelClient")
                        : QStringLiteral("TorvanelClient  ") + m_commandLineText);
-    setWindowIcon(TrayIcon);
+    setWindowIcon(icon);
     ReadSettings();
     wireObjects();
     updateTrayIcon();
@@ -100,6 +102,8 @@ void TNummernForm::wireObjects() {
     for (auto signal : {&Watch::serverSilent, &Watch::serverAnswering})
         connect(&watch, signal, this, &TNummernForm::updateTrayIcon);
     connect(m_link, &ServerWire::connectedChanged, this, &TNummernForm::updateTrayIcon);
+    connect(m_tray, &Tray::quitRequested, this, [this] { m_client.B1Click(); });
+    connect(m_tray, &Tray::restoreRequested, this, &TNummernForm::TrayIconMessage);
 }
 
 void TNummernForm::buildComponents() {
@@ -183,15 +187,11 @@ void TNummernForm::buildComponents() {
     layout->addWidget(NummernGrid, 1);
     layout->addWidget(Panel1);
 
-    PopupMenu1 = new QMenu(this);
-    B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
-
-    connect(Button1, &QPushButton::clicked, this, &TNummernForm::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, [this] { m_client.Button1Click(); });
     // Anywhere in the window, an open editor included: what it holds goes with the save.
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     save->setContext(Qt::WindowShortcut);
     connect(save, &QShortcut::activated, Button1, &QPushButton::click);
-    connect(B1, &QAction::triggered, this, &TNummernForm::B1Click);
     new ClickFilter(NummernText, [this] { NummernTextClick(); });
 }
 
@@ -239,7 +239,7 @@ void TNummernForm::showEvent(QShowEvent* event) {
 void TNummernForm::closeEvent(QCloseEvent* event) {
     // The window is never destroyed by closing it; it goes to the tray.
     event->ignore();
-    FormClose();
+    m_client.FormClose();
 }
 
 void TNummernForm::bringForward() {
@@ -249,7 +249,7 @@ void TNummernForm::bringForward() {
 }
 
 void TNummernForm::endProgram() {
-    RemoveTrayIcon();
+    m_tray->RemoveTrayIcon();
     emit terminateRequested();
 }
 
@@ -268,4 +268,22 @@ void TNummernForm::alertBegin() {
 
 void TNummernForm::alertEnd() {
     setGridColor(palette().color(QPalette::Base));
+}
+
+void TNummernForm::updateTrayIcon() {
+    const Watch& watch = m_client.watch();
+    m_tray->setState(!watch.alarmNst().isEmpty() || watch.isServerSilent() ? Tray::State::Alarm
+                     : !m_link->isConnected()                              ? Tray::State::Offline
+                                                                           : Tray::State::Normal);
+}
+
+void TNummernForm::TrayIconMessage() {
+    // Coming back from the tray always brings a fresh table.
+    m_client.reload();
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
 }

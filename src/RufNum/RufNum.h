@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
+class Tray;
 class ServerLink;
 
 // The client's one window: its layout, the tray, and the drawing of the client it holds.
@@ -40,28 +41,10 @@ public:
     TNummernForm(const QString& commandLineText, Services services, QWidget* parent = nullptr);
     ~TNummernForm() override;
 
+    // The core it draws; save, close, quit and the unhandled error are its steps.
     Client& client() { return m_client; }
-
-    // Lifecycle, carried out by the client
+    // Makes the window the handler of errors nobody else handled.
     void FormCreate();
-    void AppException(const QString& message) { m_client.AppException(message); }
-    void FormClose() { m_client.FormClose(); }
-    void Button1Click() { m_client.Button1Click(); }
-    void B1Click() { m_client.B1Click(); }
-    bool SaveSettingsAndTable() { return m_client.SaveSettingsAndTable(); }
-    void HideToTray() override;
-
-    // Tray
-    void AddTrayIcon();
-    void RemoveTrayIcon();
-    void TrayIconMessage(QSystemTrayIcon::ActivationReason reason);
-    // Red while an alarm stands or the server is silent, grey while the link is down.
-    void updateTrayIcon();
-
-    // Component handlers, forwarded to the objects that own them
-    void NummernTextClick();
-    void Timer1Timer() { m_client.watch().Timer1Timer(); }
-    void NummernGridDblClick(int column);
 
 signals:
     // Emitted when the program is to end (quit confirmed or an unhandled error).
@@ -72,6 +55,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Component handlers
+    void TrayIconMessage();
+    void updateTrayIcon();
+    void NummernTextClick();
+    void NummernGridDblClick(int column);
+
+    // What the client asks of its window
+    void HideToTray() override;
     void alertBegin() override;
     void alertEnd() override;
     QRect placement() const override { return frameGeometry(); }
@@ -91,20 +82,15 @@ private:
     Services m_services;
     ServerLink* m_link;
     Client m_client;
-    QIcon TrayIcon;
-    QIcon m_alarmTrayIcon;
-    QIcon m_offlineTrayIcon;
 
     QTableView* NummernGrid = nullptr;
     QLabel* NummernText = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* B1 = nullptr;
     QWidget* Panel1 = nullptr;
     QPushButton* Button1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Image1 = nullptr;
-    QSystemTrayIcon* Tray = nullptr;
+    Tray* m_tray = nullptr;
 
     // The grid's current cell when the rows were last refilled, and whether it was open.
     struct GridPlace {

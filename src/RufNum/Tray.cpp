@@ -1,15 +1,10 @@
-#include "RufNum/RufNum.h"
-
-#include "core/link/ServerLink.h"
+#include "RufNum/Tray.h"
 
 #include <QImage>
 #include <QMenu>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 #include <optional>
-
-// The client lives in the tray: the icon stays from construction until the program ends
-// through its menu or an unhandled error, whatever the tray option says.
 
 namespace {
 
@@ -44,41 +39,34 @@ QIcon recoloured(const QIcon& icon, std::optional<int> hue) {
 
 } // namespace
 
-void TNummernForm::AddTrayIcon() {
-    m_alarmTrayIcon = recoloured(TrayIcon, 0);
-    m_offlineTrayIcon = recoloured(TrayIcon, std::nullopt);
-    Tray = new QSystemTrayIcon(TrayIcon, this);
-    Tray->setToolTip(tipFor(m_commandLineText));
+Tray::Tray(const QIcon& icon, const QString& commandLineText, QObject* parent)
+    : QObject(parent), TrayIcon(icon), m_alarmIcon(recoloured(icon, 0)),
+      m_offlineIcon(recoloured(icon, std::nullopt)), PopupMenu1(std::make_unique<QMenu>()),
+      m_icon(new QSystemTrayIcon(icon, this)) {
+    B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
+    connect(B1, &QAction::triggered, this, &Tray::quitRequested);
+    m_icon->setToolTip(tipFor(commandLineText));
     // The desktop opens the menu at the cursor on a right click and closes it when the
     // operator clicks elsewhere.
-    Tray->setContextMenu(PopupMenu1);
-    connect(Tray, &QSystemTrayIcon::activated, this, &TNummernForm::TrayIconMessage);
-    Tray->show();
+    m_icon->setContextMenu(PopupMenu1.get());
+    connect(m_icon, &QSystemTrayIcon::activated, this, &Tray::TrayIconMessage);
+    m_icon->show();
 }
 
-void TNummernForm::updateTrayIcon() {
-    const Watch& watch = m_client.watch();
-    if (!watch.alarmNst().isEmpty() || watch.isServerSilent())
-        Tray->setIcon(m_alarmTrayIcon);
-    else if (!m_link->isConnected())
-        Tray->setIcon(m_offlineTrayIcon);
-    else
-        Tray->setIcon(TrayIcon);
+Tray::~Tray() = default;
+
+void Tray::setState(State state) {
+    m_state = state;
+    m_icon->setIcon(state == State::Alarm     ? m_alarmIcon
+                    : state == State::Offline ? m_offlineIcon
+                                              : TrayIcon);
 }
 
-void TNummernForm::RemoveTrayIcon() {
-    Tray->hide();
+void Tray::RemoveTrayIcon() {
+    m_icon->hide();
 }
 
-void TNummernForm::TrayIconMessage(QSystemTrayIcon::ActivationReason reason) {
-    if (reason != QSystemTrayIcon::Trigger)
-        return;
-    // Coming back from the tray always brings a fresh table.
-    m_client.reload();
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+void Tray::TrayIconMessage(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger)
+        emit restoreRequested();
 }

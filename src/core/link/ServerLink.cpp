@@ -5,9 +5,9 @@
 #include <utility>
 
 ServerLink::ServerLink(int connectTimeoutMs, QObject* parent) : ServerWire(parent) {
-    ConnectLimit.setSingleShot(true);
-    ConnectLimit.setInterval(connectTimeoutMs);
-    connect(&ConnectLimit, &QTimer::timeout, this, &ServerLink::ConnectTimeout);
+    m_connectLimit.setSingleShot(true);
+    m_connectLimit.setInterval(connectTimeoutMs);
+    connect(&m_connectLimit, &QTimer::timeout, this, &ServerLink::connectTimedOut);
     connect(&ClientZuServer, &QAbstractSocket::connected, this, &ServerLink::ClientZuServerConnect);
     connect(&ClientZuServer, &QAbstractSocket::disconnected, this,
             &ServerLink::ClientZuServerDisconnect);
@@ -28,7 +28,7 @@ void ServerLink::setHostAndPort(const QString& host, int port) {
 
 void ServerLink::OpenConnection() {
     // At most one connection: an attempt under way is left to finish.
-    if (ConnectLimit.isActive())
+    if (m_connectLimit.isActive())
         return;
     // After an error the socket may still hold a half-dead connection; start afresh.
     if (ClientZuServer.state() != QAbstractSocket::UnconnectedState)
@@ -44,7 +44,7 @@ void ServerLink::OpenConnection() {
     // through on its way to the outcome.
     ClientZuServerLookup();
     // Started first: a failure reported from inside connectToHost must find it running.
-    ConnectLimit.start();
+    m_connectLimit.start();
     ClientZuServer.connectToHost(m_host, quint16(m_port));
 }
 
@@ -62,7 +62,7 @@ void ServerLink::ClientZuServerLookup() {
 }
 
 void ServerLink::ClientZuServerConnect() {
-    ConnectLimit.stop();
+    m_connectLimit.stop();
     // A frame torn off by the end of the last connection would swallow the first one of this.
     ReceiveBuffer.clear();
     emit statusChanged(QStringLiteral(" Server ") + m_host + QStringLiteral(" OK!"));
@@ -70,7 +70,7 @@ void ServerLink::ClientZuServerConnect() {
 }
 
 void ServerLink::ClientZuServerDisconnect() {
-    ConnectLimit.stop();
+    m_connectLimit.stop();
     // Up to a megabyte of a frame that can no longer be finished; not kept while we are down.
     ReceiveBuffer.clear();
     emit statusChanged(QStringLiteral(" kein Server! ") + m_host);
@@ -82,7 +82,7 @@ void ServerLink::ClientZuServerError(QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::RemoteHostClosedError &&
         ClientZuServer.state() == QAbstractSocket::ConnectedState)
         return;
-    ConnectLimit.stop();
+    m_connectLimit.stop();
     emit statusChanged(QStringLiteral("Server ") + m_host + QStringLiteral(" FEHLER!"));
     setConnected(false);
 }
@@ -103,7 +103,7 @@ void ServerLink::ClientZuServerRead() {
     }
 }
 
-void ServerLink::ConnectTimeout() {
+void ServerLink::connectTimedOut() {
     // A host that drops our packets leaves the attempt hanging until the system gives up,
     // minutes later; given up now, the watch's next tick can try again. Aborting an attempt
     // reports nothing, so the failure is reported here.

@@ -36,14 +36,14 @@ public:
     // Out at once while connected; nowhere while the link is down. True when it went out.
     bool Send(const QByteArray& frame) override;
 
+private:
+    // The socket's events.
     void ClientZuServerLookup();
     void ClientZuServerConnect();
     void ClientZuServerDisconnect();
     void ClientZuServerError(QAbstractSocket::SocketError error);
     void ClientZuServerRead();
-    void ConnectTimeout();
-
-private:
+    void connectTimedOut();
     void setConnected(bool connected);
 
     QString m_host = QStringLiteral("127.0.0.1");
@@ -51,7 +51,7 @@ private:
     bool Connected = false;
     FrameReader ReceiveBuffer;
     // Runs while an attempt is under way: at most one at a time, and none for ever.
-    QTimer ConnectLimit;
+    QTimer m_connectLimit;
     // Declared last, so it goes first and never reports to members already gone.
     QTcpSocket ClientZuServer;
 };

@@ -47,8 +47,8 @@ QByteArray savedLine(const Cells& row, const QByteArray& charges) {
 
 NumberTable::NumberTable(ServerWire& link, Prompts& prompts, QObject* parent)
     // Before the first table the grid offers one empty line, and a save sends it.
-    : QObject(parent), m_link(link), m_prompts(prompts), GridModel(*this),
-      TableLines(1), m_order{0} {}
+    : QObject(parent), m_link(link), m_prompts(prompts), m_model(*this), TableLines(1), m_order{0} {
+}
 
 QByteArray NumberTable::serverCell(int line, Field field) const {
     return table::field(TableLines.value(line), field);
@@ -88,7 +88,7 @@ bool NumberTable::NummernGridSetEditText(int row, Field field, const QByteArray&
         m_edits[key] = {m_edits.value(key, {server, {}}).base, text};
     if (cell(row, field) != before) {
         TableModified = true;
-        GridModel.cellChanged(row, field);
+        m_model.cellChanged(row, field);
     }
     return true;
 }
@@ -136,14 +136,14 @@ void NumberTable::FillGrid() {
 void NumberTable::refill(RowsFollow rows, const std::function<void()>& change) {
     emit aboutToRefill();
     const QList<int> before = m_order;
-    GridModel.beginRefill();
+    m_model.beginRefill();
     change();
     m_rowAfterRefill.clear();
     for (int row = 0; row < before.size(); ++row)
         m_rowAfterRefill.append(rows == RowsFollow::Lines ? int(m_order.indexOf(before[row]))
                                 : row < m_order.size()    ? row
                                                           : -1);
-    GridModel.endRefill();
+    m_model.endRefill();
 }
 
 void NumberTable::dropUnchanged() {
@@ -239,7 +239,7 @@ NumberTable::Outcome NumberTable::saveRows() {
                                       {},
                                       serverCell(line, Remark)},
                                      "0.00");
-        GridModel.cellChanged(row, Charges);
+        m_model.cellChanged(row, Charges);
         for (int round = 0; round < kPumpRounds; ++round)
             QCoreApplication::processEvents();
     }

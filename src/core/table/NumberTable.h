@@ -36,7 +36,7 @@ public:
     NumberTable(ServerWire& link, Prompts& prompts, QObject* parent = nullptr);
 
     // The grid's view of the table.
-    NummernModel& model() { return GridModel; }
+    NummernModel& model() { return m_model; }
     // The server's lines as last known, in the server's order.
     const QList<QByteArray>& lines() const { return TableLines; }
     bool hasTable() const { return m_hasTable; }
@@ -107,7 +107,7 @@ private:
 
     ServerWire& m_link;
     Prompts& m_prompts;
-    NummernModel GridModel;
+    NummernModel m_model;
     QList<QByteArray> TableLines;
     QList<int> m_order; // the line shown in each row
     QList<int> m_rowAfterRefill;
