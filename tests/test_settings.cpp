@@ -129,8 +129,10 @@ private slots:
     void untrustworthyFileReadsAsAbsentAndIsNeverClobbered() {
         const QByteArray binary("[UDPLink]\nH_Port=7000\n\0\x01\xFF\xFE rest", 31);
         const QByteArray utf16("\xFE\xFF\0[\0U\0]\0\n", 10);
+        const QByteArray utf16Binary("\xFF\xFE[\0U\0]\0\0\0", 10);
         const QList<std::pair<QByteArray, const char*>> files{{binary, "enthält Binärdaten"},
-                                                              {utf16, "ist in UTF-16 Big Endian"}};
+                                                              {utf16, "ist in UTF-16 Big Endian"},
+                                                              {utf16Binary, "enthält Binärdaten"}};
         for (const auto& [text, why] : files) {
             Client c;
             QCOMPARE(c.start(text).port(), 6767);

@@ -231,6 +231,10 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(trimmed(w.form->client().table().cell(1, Remark)), QByteArray("Rezeption"));
         QVERIFY(w.form->client().table().isEdited(1, Remark));
+        // With no editor open, none opens.
+        w.peer.send(tableFrame({tableLine("102", "", "", "1.00"), tableLine("101")}));
+        QTRY_COMPARE(trimmed(w.form->client().table().cell(0, Charges)), QByteArray("1.00"));
+        QCOMPARE(w.editorAt(1, Remark), nullptr);
     }
 
     // Refused, the window stays up with what was typed; sent with the open editor's text, the
