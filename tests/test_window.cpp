@@ -2,6 +2,7 @@
 #include "RufNum/TorvanelApplication.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QMenu>
 #include <QPushButton>
@@ -186,6 +187,31 @@ private slots:
         QCOMPARE(w.fake.prompts.texts(), QStringList{kSaveQuestion});
         QCOMPARE(w.sent(),
                  QList<QByteArray>{sdat({record("20", "5"), record("4711", "", "", "alt")})});
+    }
+
+    // A screen reader hears a cell without the blanks that pad it, so a blank cell as nothing;
+    // the leading blanks show, the editor still gets the whole field. The logo has a name.
+    void whatTheWindowShowsIsReadOutAsShown() {
+        Window w;
+        QVERIFY(w.startWith({tableLine("  12", "", "", "", "Rezeption")}));
+        QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(w.grid());
+        QVERIFY(grid);
+        QAccessibleTableInterface* cells = grid->tableInterface();
+        QVERIFY(cells);
+        const auto name = [&](Field field) {
+            QAccessibleInterface* cell = cells->cellAt(0, field);
+            return cell ? cell->text(QAccessible::Name) : QStringLiteral("no cell");
+        };
+        QCOMPARE(name(Alarm), QString());
+        QCOMPARE(name(Number), QStringLiteral("12"));
+        QCOMPARE(name(Remark), QStringLiteral("Rezeption"));
+        QCOMPARE(w.at(0, Number).data(Qt::DisplayRole), QVariant(QStringLiteral("  12")));
+        QCOMPARE(w.at(0, Number).data(Qt::EditRole),
+                 QVariant(QString::fromLatin1(pad("  12", 20))));
+        QAccessibleInterface* logo =
+            QAccessible::queryAccessibleInterface(w.child<QLabel>("Image1"));
+        QVERIFY(logo);
+        QCOMPARE(logo->text(QAccessible::Name), QStringLiteral("Logo"));
     }
 
     // An edit not yet sent stands out from the server's text: bold, on a ground of its own.

@@ -167,6 +167,7 @@ void TNummernForm::buildComponents() {
     Label2->setAccessibleDescription(QStringLiteral("Verbindung zum Server"));
     Image1 = new QLabel(Panel1);
     Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setAccessibleName(QStringLiteral("Logo"));
     Image1->setGeometry(383, 2, 156, 25);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(QPixmap(QStringLiteral(":/logo.bmp")));
