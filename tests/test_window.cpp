@@ -1,10 +1,12 @@
 // The window's wiring and the grid as the operator uses it; the objects behind have suites.
+#include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
 #include <QDir>
 #include <QMenu>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -133,6 +135,46 @@ private slots:
         w.form->SaveSettingsAndTable();
         QCOMPARE(w.fake.store.values["Position/Left"], QVariant(50));
         QCOMPARE(w.fake.store.values["Position/Height"], QVariant(300));
+    }
+
+    // Under a window manager the frame is known only once the window is mapped, after the
+    // show. The window keeps the outer size it was left in all the same, start after start,
+    // within limits that mean the outer window too.
+    void theOuterWindowStaysAsLeftFromStartToStart_data() {
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QRect>("outer");
+        QTest::newRow("as left") << QRect(30, 40, 700, 300) << QRect(30, 40, 700, 300);
+        QTest::newRow("none stored") << QRect() << QRect(0, 0, 600, 200);
+        QTest::newRow("too large") << QRect(10, 20, 900, 900) << QRect(10, 20, 800, 800);
+    }
+    void theOuterWindowStaysAsLeftFromStartToStart() {
+        QFETCH(QRect, stored);
+        QFETCH(QRect, outer);
+        Window w;
+        auto& values = w.fake.store.values;
+        if (!stored.isNull()) {
+            values["Position/Left"] = stored.x();
+            values["Position/Top"] = stored.y();
+            values["Position/Width"] = stored.width();
+            values["Position/Height"] = stored.height();
+        }
+        QMargins frame;
+        for (int start = 1; start <= 3; ++start) {
+            w.start();
+            w.form->findChild<OuterPlacement*>()->setFrameLookup([&] { return frame; });
+            frame = {};
+            w.form->show();
+            frame = QMargins(1, 24, 1, 1);
+            QMoveEvent mapped(w.form->pos(), w.form->pos());
+            QCoreApplication::sendEvent(w.form.get(), &mapped);
+            QCOMPARE(w.form->geometry(), outer.marginsRemoved(frame));
+            w.form->SaveSettingsAndTable();
+            QCOMPARE(values["Position/Left"], QVariant(outer.x()));
+            QCOMPARE(values["Position/Top"], QVariant(outer.y()));
+            QCOMPARE(values["Position/Width"], QVariant(outer.width()));
+            QCOMPARE(values["Position/Height"], QVariant(outer.height()));
+            w.form.reset();
+        }
     }
 
     // The charges take no editor; an editor shows the cell without its padding, holds to its

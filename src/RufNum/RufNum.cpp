@@ -2,6 +2,7 @@
 
 #include "RufNum/ClickFilter.h"
 #include "RufNum/Logo.h"
+#include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
 #include "core/link/ServerLink.h"
 #include "core/services/Beeper.h"
@@ -16,7 +17,6 @@
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <QWindow>
 #include <utility>
 
 // The resources live in this static library; the linker would drop them unasked.
@@ -79,11 +79,7 @@ void TNummernForm::ReadSettings() {
     const QImage logo = loadLogoPicture(settings.logoFile());
     if (!logo.isNull())
         Image1->setPixmap(QPixmap::fromImage(logo));
-    // The stored values mean the outer window; the frame is known once the window is shown.
-    // Until then they stand for the inside, so the first show shrinks it by the frame.
-    m_outerPlacement = settings.placement();
-    move(m_outerPlacement.topLeft());
-    resize(m_outerPlacement.size());
+    m_placement->place(settings.placement());
 }
 
 void TNummernForm::wireObjects() {
@@ -104,8 +100,7 @@ void TNummernForm::wireObjects() {
 
 void TNummernForm::buildComponents() {
     setFont(formFont());
-    setMinimumSize(kMinimumOuter);
-    setMaximumSize(kMaximumOuter);
+    m_placement = new OuterPlacement(*this, kMinimumOuter, kMaximumOuter);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
@@ -224,17 +219,8 @@ void TNummernForm::setGridColor(const QColor& color) {
     NummernGrid->setPalette(p);
 }
 
-void TNummernForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (m_framePlaced || !windowHandle())
-        return;
-    m_framePlaced = true;
-    // resize() keeps the size limits, so the fallback height 135 becomes 200.
-    const QMargins frame = windowHandle()->frameMargins();
-    setMinimumSize(kMinimumOuter.shrunkBy(frame));
-    setMaximumSize(kMaximumOuter.shrunkBy(frame));
-    resize(m_outerPlacement.size().shrunkBy(frame));
-    move(m_outerPlacement.topLeft());
+QRect TNummernForm::placement() const {
+    return m_placement->outer();
 }
 
 void TNummernForm::closeEvent(QCloseEvent* event) {

@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
+class OuterPlacement;
 class ServerLink;
 
 // The client's one window: its layout, the tray, and the drawing of the client it holds.
@@ -69,12 +70,11 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void alertBegin() override;
     void alertEnd() override;
-    QRect placement() const override { return frameGeometry(); }
+    QRect placement() const override;
     void commitOpenEditor() override;
     void bringForward() override;
     void endProgram() override;
@@ -113,7 +113,6 @@ private:
         bool editing = false;
     };
     GridPlace m_place;
-    // Where the window was left, frame included; placed so at its first show.
-    QRect m_outerPlacement;
-    bool m_framePlaced = false;
+    // Where the window was left, frame included, and where it is.
+    OuterPlacement* m_placement = nullptr;
 };
