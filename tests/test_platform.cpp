@@ -72,8 +72,8 @@ private slots:
 #else
         UserFolder edited;
         QFile file(edited.dir.filePath(QStringLiteral("TorvanelClient.conf")));
-        QVERIFY(file.open(QIODevice::WriteOnly) &&
-                file.write("[Position]\nLeft=400\nTop=vier\n") > 0);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("[Position]\nLeft=400\nTop=vier\n") > 0);
         file.close();
         QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(400));
         QVERIFY(!store.readInt("Position", "Top"));
@@ -208,7 +208,8 @@ private slots:
             QTest::keyClick(box, Qt::Key_Return); // first, so that no failure leaves it open
             QCOMPARE(box->standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
             QCOMPARE(box->textFormat(), Qt::PlainText);
-            QVERIFY(box->text().startsWith("Alarm von Nst. <b>1</b>") && box->text().size() < 1000);
+            QVERIFY(box->text().startsWith("Alarm von Nst. <b>1</b>"));
+            QVERIFY(box->text().size() < 1000);
             QCOMPARE(box->detailedText(), alarm);
         });
         QCOMPARE(MessageBoxPrompts().ask(alarm, QStringLiteral("Titel"),
@@ -233,7 +234,8 @@ private slots:
         DesktopAlarmSound missing(QStringLiteral("/nonexistent/alarm.wav"));
         missing.play();
         QTRY_COMPARE(warningsSeen().size(), 1);
-        QVERIFY(warningsSeen().first().contains("/nonexistent/alarm.wav") && !mapped());
+        QVERIFY(warningsSeen().first().contains("/nonexistent/alarm.wav"));
+        QVERIFY(!mapped());
         {
             DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));
             QVERIFY(!mapped());

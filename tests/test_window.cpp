@@ -26,9 +26,11 @@ private slots:
         w.fake.prompts.answers = {mb::IdCancel};
         w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().value(0)->trigger();
         QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
-        QVERIFY(ended.isEmpty() && w.fake.store.values.isEmpty());
+        QCOMPARE(ended.size(), 0);
+        QVERIFY(w.fake.store.values.isEmpty());
         w.form->B1Click(); // OK: the settings saved, and the program ends
-        QVERIFY(!w.fake.store.values.isEmpty() && ended.size() == 1);
+        QVERIFY(!w.fake.store.values.isEmpty());
+        QCOMPARE(ended.size(), 1);
     }
 
     // A refused save ends the program after an error; after quit the edits stay on screen.
@@ -310,7 +312,8 @@ private slots:
         w.form->close();
         QCOMPARE(w.fake.prompts.texts(),
                  QStringList{"Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "});
-        QVERIFY(w.form->isVisible() && !w.form->isMinimized());
+        QVERIFY(w.form->isVisible());
+        QVERIFY(!w.form->isMinimized());
         QCOMPARE(trimmed(w.form->client().table().cell(0, Remark)), QByteArray("neu"));
         QVERIFY(w.typeInto(0, Number, "4712"));
         QVERIFY(w.typeInto(0, Remark, "neu!", false));
