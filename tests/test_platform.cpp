@@ -1,6 +1,5 @@
 #include "core/CommandLine.h"
 #include "core/services/AlarmSound.h"
-#include "core/services/Beeper.h"
 #include "core/services/Prompts.h"
 #include "core/services/ShellOpen.h"
 #include "platform/DesktopAlarmSound.h"
@@ -8,7 +7,6 @@
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBoxPrompts.h"
 #include "platform/SettingsUserStore.h"
-#include "platform/SystemBeeper.h"
 
 #include <QApplication>
 #include <QDir>
@@ -166,12 +164,6 @@ private slots:
         QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
                  QStringLiteral("\"S\u00fcd \u2603\"  2 "));
     }
-
-    void beepsReturn() {
-        SystemBeeper beeper;
-        beeper.beep(500, 250);
-        beeper.beep(1000, 100);
-    }
 #endif
 
     void crashedInstanceNeitherRefusesTheStartNorKeepsItsName() {
@@ -236,6 +228,10 @@ private slots:
         QTRY_COMPARE(warningsSeen().size(), 1);
         QVERIFY(warningsSeen().first().contains("/nonexistent/alarm.wav"));
         QVERIFY(!mapped());
+        // The player's copy of the sound file goes with the sound, also while it is sounding.
+        const auto copies = [] {
+            return QDir::temp().entryList({QStringLiteral("TorvanelClient-alarm-*")});
+        };
         {
             DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));
             QVERIFY(!mapped());
@@ -243,9 +239,16 @@ private slots:
                 sound.play();
             QTRY_COMPARE(warningsSeen().size(), 2);
             QVERIFY(mapped());
+            QCOMPARE(copies().size(), 1);
         }
         QCOMPARE(warningsSeen().size(), 2);
-        DesktopAlarmSound(QStringLiteral(TORVANEL_ALARM_WAV)).play();
+        QCOMPARE(copies(), QStringList());
+        {
+            DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));
+            sound.play();
+            QTRY_COMPARE(copies().size(), 1);
+        }
+        QCOMPARE(copies(), QStringList());
     }
 #endif
 };
