@@ -20,8 +20,8 @@ private slots:
         SimServer sim(store);
         SimControl control(sim);
         QString error;
-        QVERIFY2(store.open(&error) && sim.listen(QHostAddress::LocalHost, 0, &error),
-                 qPrintable(error));
+        QVERIFY2(store.open(&error), qPrintable(error));
+        QVERIFY2(sim.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
         FakeServices fake;
         QFile ini(fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")));
         QVERIFY(ini.open(QIODevice::WriteOnly));

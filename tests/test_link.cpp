@@ -75,11 +75,14 @@ private slots:
         QVERIFY(!read("\n\r").alarmNst);
         QCOMPARE(read("\n\r7\n\r").alarmNst, std::optional<QByteArray>("7"));
         const HeartbeatAnswer busy = read("\n\rBUSY,12,17,");
-        QVERIFY(busy.busyWrites == QList<QByteArray>{"12,17"} && busy.alarmNst == "");
+        QCOMPARE(busy.busyWrites, QList<QByteArray>{"12,17"});
+        QCOMPARE(busy.alarmNst, std::optional<QByteArray>(""));
         const HeartbeatAnswer both = read("\n\r23\n\rBUSY,12,");
-        QVERIFY(both.busyWrites.isEmpty() && both.alarmNst == "23");
+        QCOMPARE(both.busyWrites, QList<QByteArray>{});
+        QCOMPARE(both.alarmNst, std::optional<QByteArray>("23"));
         const HeartbeatAnswer ended = read("\n\rBUSY,12,17,\n\r");
-        QVERIFY(ended.busyWrites == QList<QByteArray>{""} && ended.alarmNst == "12,17,");
+        QCOMPARE(ended.busyWrites, QList<QByteArray>{""});
+        QCOMPARE(ended.alarmNst, std::optional<QByteArray>("12,17,"));
     }
 
     // Frames go on whole, by kind, in order.
@@ -95,23 +98,29 @@ private slots:
                   answer("\n\r23\n\r"));
         QTRY_COMPARE(l.answers.size(), 4);
         QCOMPARE(l.tables, QList<QByteArray>{tableFrame({"4711"})});
-        QVERIFY(l.answers[0].alarmNst == "17" && l.answers[1].alarmOff);
-        QVERIFY(l.answers[2].busyWrites == QList<QByteArray>{"12"} &&
-                l.answers[3].alarmNst == "23");
+        QCOMPARE(l.answers[0].alarmNst, std::optional<QByteArray>("17"));
+        QVERIFY(l.answers[1].alarmOff);
+        QCOMPARE(l.answers[2].busyWrites, QList<QByteArray>{"12"});
+        QCOMPARE(l.answers[3].alarmNst, std::optional<QByteArray>("23"));
     }
 
-    // A frame torn off by a dropped connection cannot swallow the first of the next.
+    // A frame torn off by a dropped connection goes with it and cannot swallow the first of
+    // the next. The next connection's first read begins with a stray line end: one that begins
+    // with a frame's start would let the reader start over by itself.
     void aNewConnectionStartsWithNothingLeftOver() {
         LoopbackPeer peer;
         Link l(peer.port());
         QVERIFY(l.open(peer));
-        peer.send(tableFrame({"4711"}).left(20));
+        const QByteArray torn = tableFrame({"4711"}).left(20);
+        peer.send(torn);
+        QTRY_COMPARE(l.link.pendingText(), torn);
         peer.socket->disconnectFromHost();
         QTRY_VERIFY(!l.link.isConnected());
+        QCOMPARE(l.link.pendingText(), QByteArray());
         QVERIFY(l.open(peer));
-        peer.send(answer("\n\r17\n\r"));
+        peer.send("\r\n" + answer("\n\r17\n\r"));
         QTRY_COMPARE(l.answers.size(), 1);
-        QVERIFY(l.tables.isEmpty());
+        QCOMPARE(l.tables, QList<QByteArray>{});
     }
 
     // A hanging attempt is given up after the limit, so the next tick tries afresh; a

@@ -20,7 +20,8 @@ int run(FakeServices& fake, const QString& text) {
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
 }
 
 // File header, info header, palette, then the runs given or rows whose size is left out.

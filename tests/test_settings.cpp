@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QTest>
 #include <memory>
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -27,6 +30,23 @@ QByteArray made(QByteArray text) {
 #endif
     return text;
 }
+
+#ifdef Q_OS_LINUX
+// Root may write any file, so what an ordinary user meets is tried as nobody: the real and
+// effective ids are nobody's while this lives, the saved ones stay root's to go back to.
+struct AsOrdinaryUser {
+    const bool wasRoot = ::geteuid() == 0;
+    bool ok = !wasRoot || (::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0);
+    ~AsOrdinaryUser() {
+        if (wasRoot && (::setresuid(0, 0, 0) != 0 || ::setresgid(0, 0, 0) != 0))
+            qFatal("cannot return to root");
+    }
+};
+#else
+struct AsOrdinaryUser {
+    bool ok = true;
+};
+#endif
 
 struct Client {
     FakeServices fake;
@@ -70,6 +90,33 @@ private slots:
         QCOMPARE(installed.iniFilePath(), at(user));
         QVERIFY(readAll(at(user)).startsWith(admin));
         QCOMPARE(readAll(at(system)), admin);
+    }
+
+    // The administrator's file is often read-only; the user's copy of it must take every save,
+    // of this instance and of others that share the file.
+    void theUsersCopyOfAReadOnlyFileCanBeWritten() {
+        const AsOrdinaryUser user;
+        QVERIFY(user.ok);
+        QTemporaryDir root;
+        MemoryUserStore store;
+        const QString system = root.filePath("etc/xdg/TorvanelClient");
+        const QString seed = system + "/TorvanelClient.ini";
+        QVERIFY(QDir().mkpath(system));
+        writeAll(seed, "; vom Administrator\n");
+        QVERIFY(
+            QFile::setPermissions(seed, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QString home = root.filePath("home/.config/TorvanelClient");
+        const QString copy = home + "/TorvanelClient.ini";
+        const SettingsFolders folders{root.filePath("usr/bin"), {home, system}};
+        Settings first(folders, {}, store);
+        first.ReadSettings();
+        QCOMPARE(first.WriteSettings({}), QString());
+        QVERIFY(QFile::permissions(copy) & QFile::WriteOwner);
+        QVERIFY(readAll(copy).contains(made("[UDPLink]\nH_Port=6767\n")));
+        Settings second(folders, QStringLiteral("Süd"), store);
+        second.ReadSettings();
+        QCOMPARE(second.WriteSettings({}), QString());
+        QVERIFY(readAll(copy).contains(made("[UDPLinkSüd]\nH_Port=6767\n")));
     }
 
     void entryEditLeavesEveryOtherByte() {
@@ -137,9 +184,8 @@ private slots:
             Client c;
             QCOMPARE(c.start(text).port(), 6767);
             const QString problem = c.save();
-            QVERIFY2(problem.contains(QDir::toNativeSeparators(c.ini())) &&
-                         problem.contains(QString::fromUtf8(why)),
-                     qPrintable(problem));
+            QVERIFY2(problem.contains(QDir::toNativeSeparators(c.ini())), qPrintable(problem));
+            QVERIFY2(problem.contains(QString::fromUtf8(why)), qPrintable(problem));
             QVERIFY(readAll(c.ini()) == text);
         }
     }

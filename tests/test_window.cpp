@@ -1,9 +1,12 @@
 // The window's wiring and the grid as the operator uses it; the objects behind have suites.
+#include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QMenu>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -23,9 +26,11 @@ private slots:
         w.fake.prompts.answers = {mb::IdCancel};
         w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().value(0)->trigger();
         QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
-        QVERIFY(ended.isEmpty() && w.fake.store.values.isEmpty());
+        QCOMPARE(ended.size(), 0);
+        QVERIFY(w.fake.store.values.isEmpty());
         w.form->client().B1Click(); // OK: the settings saved, and the program ends
-        QVERIFY(!w.fake.store.values.isEmpty() && ended.size() == 1);
+        QVERIFY(!w.fake.store.values.isEmpty());
+        QCOMPARE(ended.size(), 1);
     }
 
     // A refused save ends the program after an error; after quit the edits stay on screen.
@@ -135,6 +140,46 @@ private slots:
         QCOMPARE(w.fake.store.values["Position/Height"], QVariant(300));
     }
 
+    // Under a window manager the frame is known only once the window is mapped, after the
+    // show. The window keeps the outer size it was left in all the same, start after start,
+    // within limits that mean the outer window too.
+    void theOuterWindowStaysAsLeftFromStartToStart_data() {
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QRect>("outer");
+        QTest::newRow("as left") << QRect(30, 40, 700, 300) << QRect(30, 40, 700, 300);
+        QTest::newRow("none stored") << QRect() << QRect(0, 0, 600, 200);
+        QTest::newRow("too large") << QRect(10, 20, 900, 900) << QRect(10, 20, 800, 800);
+    }
+    void theOuterWindowStaysAsLeftFromStartToStart() {
+        QFETCH(QRect, stored);
+        QFETCH(QRect, outer);
+        Window w;
+        auto& values = w.fake.store.values;
+        if (!stored.isNull()) {
+            values["Position/Left"] = stored.x();
+            values["Position/Top"] = stored.y();
+            values["Position/Width"] = stored.width();
+            values["Position/Height"] = stored.height();
+        }
+        QMargins frame;
+        for (int start = 1; start <= 3; ++start) {
+            w.start();
+            w.form->findChild<OuterPlacement*>()->setFrameLookup([&] { return frame; });
+            frame = {};
+            w.form->show();
+            frame = QMargins(1, 24, 1, 1);
+            QMoveEvent mapped(w.form->pos(), w.form->pos());
+            QCoreApplication::sendEvent(w.form.get(), &mapped);
+            QCOMPARE(w.form->geometry(), outer.marginsRemoved(frame));
+            w.form->client().SaveSettingsAndTable();
+            QCOMPARE(values["Position/Left"], QVariant(outer.x()));
+            QCOMPARE(values["Position/Top"], QVariant(outer.y()));
+            QCOMPARE(values["Position/Width"], QVariant(outer.width()));
+            QCOMPARE(values["Position/Height"], QVariant(outer.height()));
+            w.form.reset();
+        }
+    }
+
     // The charges take no editor; an editor shows the cell without its padding, holds to its
     // mask and lets no frame marker in.
     void theChargesTakeNoEditorAndEditorsHoldToTheirMasks() {
@@ -187,6 +232,31 @@ private slots:
         QCOMPARE(w.fake.prompts.texts(), QStringList{kSaveQuestion});
         QCOMPARE(w.sent(),
                  QList<QByteArray>{sdat({record("20", "5"), record("4711", "", "", "alt")})});
+    }
+
+    // A screen reader hears a cell without the blanks that pad it, so a blank cell as nothing;
+    // the leading blanks show, the editor still gets the whole field. The logo has a name.
+    void whatTheWindowShowsIsReadOutAsShown() {
+        Window w;
+        QVERIFY(w.startWith({tableLine("  12", "", "", "", "Rezeption")}));
+        QAccessibleInterface* grid = QAccessible::queryAccessibleInterface(w.grid());
+        QVERIFY(grid);
+        QAccessibleTableInterface* cells = grid->tableInterface();
+        QVERIFY(cells);
+        const auto name = [&](Field field) {
+            QAccessibleInterface* cell = cells->cellAt(0, field);
+            return cell ? cell->text(QAccessible::Name) : QStringLiteral("no cell");
+        };
+        QCOMPARE(name(Alarm), QString());
+        QCOMPARE(name(Number), QStringLiteral("12"));
+        QCOMPARE(name(Remark), QStringLiteral("Rezeption"));
+        QCOMPARE(w.at(0, Number).data(Qt::DisplayRole), QVariant(QStringLiteral("  12")));
+        QCOMPARE(w.at(0, Number).data(Qt::EditRole),
+                 QVariant(QString::fromLatin1(pad("  12", 20))));
+        QAccessibleInterface* logo =
+            QAccessible::queryAccessibleInterface(w.child<QLabel>("Image1"));
+        QVERIFY(logo);
+        QCOMPARE(logo->text(QAccessible::Name), QStringLiteral("Logo"));
     }
 
     // An edit not yet sent stands out from the server's text: bold, on a ground of its own.
@@ -247,7 +317,8 @@ private slots:
         w.form->close();
         QCOMPARE(w.fake.prompts.texts(),
                  QStringList{"Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "});
-        QVERIFY(w.form->isVisible() && !w.form->isMinimized());
+        QVERIFY(w.form->isVisible());
+        QVERIFY(!w.form->isMinimized());
         QCOMPARE(trimmed(w.form->client().table().cell(0, Remark)), QByteArray("neu"));
         QVERIFY(w.typeInto(0, Number, "4712"));
         QVERIFY(w.typeInto(0, Remark, "neu!", false));

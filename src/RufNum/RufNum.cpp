@@ -2,6 +2,7 @@
 
 #include "RufNum/ClickFilter.h"
 #include "RufNum/Logo.h"
+#include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
 #include "RufNum/Tray.h"
 #include "core/link/ServerLink.h"
@@ -17,7 +18,6 @@
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QVBoxLayout>
-#include <QWindow>
 #include <utility>
 
 // The resources live in this static library; the linker would drop them unasked.
@@ -81,11 +81,7 @@ void TNummernForm::ReadSettings() {
     const QImage logo = loadLogoPicture(settings.logoFile());
     if (!logo.isNull())
         Image1->setPixmap(QPixmap::fromImage(logo));
-    // The stored values mean the outer window; the frame is known once the window is shown.
-    // Until then they stand for the inside, so the first show shrinks it by the frame.
-    m_outerPlacement = settings.placement();
-    move(m_outerPlacement.topLeft());
-    resize(m_outerPlacement.size());
+    m_placement->place(settings.placement());
 }
 
 void TNummernForm::wireObjects() {
@@ -108,8 +104,7 @@ void TNummernForm::wireObjects() {
 
 void TNummernForm::buildComponents() {
     setFont(formFont());
-    setMinimumSize(kMinimumOuter);
-    setMaximumSize(kMaximumOuter);
+    m_placement = new OuterPlacement(*this, kMinimumOuter, kMaximumOuter);
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
@@ -171,6 +166,7 @@ void TNummernForm::buildComponents() {
     Label2->setAccessibleDescription(QStringLiteral("Verbindung zum Server"));
     Image1 = new QLabel(Panel1);
     Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setAccessibleName(QStringLiteral("Logo"));
     Image1->setGeometry(383, 2, 156, 25);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(QPixmap(QStringLiteral(":/logo.bmp")));
@@ -223,17 +219,8 @@ void TNummernForm::setGridColor(const QColor& color) {
     NummernGrid->setPalette(p);
 }
 
-void TNummernForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (m_framePlaced || !windowHandle())
-        return;
-    m_framePlaced = true;
-    // resize() keeps the size limits, so the fallback height 135 becomes 200.
-    const QMargins frame = windowHandle()->frameMargins();
-    setMinimumSize(kMinimumOuter.shrunkBy(frame));
-    setMaximumSize(kMaximumOuter.shrunkBy(frame));
-    resize(m_outerPlacement.size().shrunkBy(frame));
-    move(m_outerPlacement.topLeft());
+QRect TNummernForm::placement() const {
+    return m_placement->outer();
 }
 
 void TNummernForm::closeEvent(QCloseEvent* event) {

@@ -12,6 +12,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
+class OuterPlacement;
 class Tray;
 class ServerLink;
 
@@ -52,7 +53,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     // Component handlers
@@ -65,7 +65,7 @@ private:
     void HideToTray() override;
     void alertBegin() override;
     void alertEnd() override;
-    QRect placement() const override { return frameGeometry(); }
+    QRect placement() const override;
     void commitOpenEditor() override;
     void bringForward() override;
     void endProgram() override;
@@ -99,7 +99,6 @@ private:
         bool editing = false;
     };
     GridPlace m_place;
-    // Where the window was left, frame included; placed so at its first show.
-    QRect m_outerPlacement;
-    bool m_framePlaced = false;
+    // Where the window was left, frame included, and where it is.
+    OuterPlacement* m_placement = nullptr;
 };

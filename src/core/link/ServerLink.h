@@ -30,6 +30,8 @@ public:
     const QString& host() const { return m_host; }
     int port() const { return m_port; }
     bool isConnected() const override { return Connected; }
+    // What has arrived of a frame not yet complete.
+    const QByteArray& pendingText() const { return ReceiveBuffer.pending(); }
 
     // Starts an attempt unless one is under way; the outcome arrives as socket events.
     void OpenConnection() override;

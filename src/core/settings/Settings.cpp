@@ -68,7 +68,9 @@ QString Settings::seedUserFile() const {
                    "Die Einstellungsdatei \"%1\" kann nicht verwendet werden, denn sie %2. "
                    "Es gelten die Voreinstellungen !")
             .arg(QDir::toNativeSeparators(m_seedPath), seed.problem());
-    QFile::copy(m_seedPath, m_iniPath);
+    // The copy keeps the administrator's mode, often read-only; ours must take every save.
+    if (QFile::copy(m_seedPath, m_iniPath))
+        QFile::setPermissions(m_iniPath, QFile::permissions(m_iniPath) | QFileDevice::WriteOwner);
     return {};
 }
 

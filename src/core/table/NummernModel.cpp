@@ -32,7 +32,15 @@ QVariant NummernModel::data(const QModelIndex& index, int role) const {
         return {};
     const auto field = table::Field(index.column());
     switch (role) {
-    case Qt::DisplayRole:
+    // Trailing blanks never show. Without them a blank cell is empty, and a screen reader,
+    // which falls back to this text when the one below is empty, reads no row of blanks.
+    case Qt::DisplayRole: {
+        QByteArray shown = m_table.cell(index.row(), field);
+        while (shown.endsWith(' '))
+            shown.chop(1);
+        return wire::fromWire(shown);
+    }
+    // The whole field: the editor and what goes back to the server start from it.
     case Qt::EditRole:
         return wire::fromWire(m_table.cell(index.row(), field));
     // A screen reader reads the value, not the blanks that pad it to the field's width.
