@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QDir>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMoveEvent>
 #include <QPushButton>
@@ -290,7 +291,12 @@ private slots:
     void aTableArrivingUnderAnOpenEditorKeepsTheOperatorsPlace() {
         Window w;
         QVERIFY(w.startWith({tableLine("102", "", "", "0.00"), tableLine("101")}));
-        w.form->client().table().sortBy(Number);
+        // Sorted by a double-click on the number's title.
+        QHeaderView* titles = w.grid()->horizontalHeader();
+        QTest::mouseDClick(
+            titles->viewport(), Qt::LeftButton, {},
+            QPoint(titles->sectionViewportPosition(Number) + 5, titles->height() / 2));
+        QCOMPARE(trimmed(w.form->client().table().cell(0, Number)), QByteArray("101"));
         QVERIFY(w.typeInto(0, Remark, "Rez", false));
         w.peer.send(tableFrame({tableLine("102", "", "", "55.55"), tableLine("101")}));
         QTRY_COMPARE(trimmed(w.form->client().table().cell(0, Charges)), QByteArray("55.55"));
