@@ -91,6 +91,15 @@ sim_served_client() {
   grep -q -- '-> \[___TEST\]' <<<"$after_heartbeats"
 }
 
+# expect_client_served SIM CLIENT LOG: waits up to 20 s for sim_served_client, and calls the
+# script's own `fail` with what went wrong: which of the two ended, or that nothing came.
+expect_client_served() {
+  wait_until --while "$1" --while "$2" 20 sim_served_client "$3" && return 0
+  kill -0 "$1" 2>/dev/null || fail "the simulator ended"
+  kill -0 "$2" 2>/dev/null || fail "the client ended"
+  fail "no table request and answered heartbeat within 20 s"
+}
+
 # stop_processes PID...: ends each process and waits for it, so that none is left running or
 # as a zombie.
 stop_processes() {

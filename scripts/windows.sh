@@ -258,10 +258,6 @@ grep -q "^H_Port=$port" "$app/TorvanelClient.ini" || fail "no port set in Torvan
 (cd "$app" && exec env -u WINEPATH wine64 TorvanelClient.exe >"$client_log" 2>&1) &
 client=$!
 pids+=("$client")
-if ! wait_until --while "$sim" --while "$client" 20 sim_served_client "$sim_log"; then
-  kill -0 "$sim" 2>/dev/null || fail "the simulator ended"
-  kill -0 "$client" 2>/dev/null || fail "the client ended"
-  fail "no table request and answered heartbeat within 20 s"
-fi
+expect_client_served "$sim" "$client" "$sim_log"
 echo "client from the zip on the simulator's port $port: table requested, heartbeat answered"
 echo "Windows checks passed"
