@@ -1,4 +1,5 @@
 // The window's wiring and the grid as the operator uses it; the objects behind have suites.
+#include "RufNum/NummernDelegate.h"
 #include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
 #include "WindowFixture.h"
@@ -263,27 +264,26 @@ private slots:
     // An edit not yet sent stands out from the server's text: bold, on a ground of its own.
     void editedCellsAreDrawnApart() {
         Window w;
-        QVERIFY(w.startWith(
-            {tableLine("1", "", "", "", "x"), tableLine("2", "", "", "", "Rezeption")}));
+        QVERIFY(w.startWith({tableLine("1", "", "", "", "x"), tableLine("2", "", "", "", "y")}));
         QVERIFY(w.typeInto(0, Remark, "Rezeption"));
         w.grid()->setCurrentIndex(w.at(1, Alarm));
         w.grid()->clearSelection();
-        const QImage drawn = w.grid()->viewport()->grab().toImage();
-        // The ground at the cell's corner, and how far the text reaches: bold is wider.
-        const auto drawnCell = [&](int row) {
-            const QRect cell = w.grid()->visualRect(w.at(row, Remark)).adjusted(2, 2, -2, -2) &
-                               drawn.rect().adjusted(0, 0, -2, -2);
-            const QColor ground = drawn.pixelColor(cell.topLeft());
-            int reach = 0;
-            for (int x = cell.left(); x <= cell.right(); ++x)
-                for (int y = cell.top(); y <= cell.bottom(); ++y)
-                    if (qAbs(qGray(drawn.pixel(x, y)) - qGray(ground.rgb())) > 96)
-                        reach = x - cell.left();
-            return QPair<int, QColor>(reach, ground);
+        const auto drawn = [&](int row) {
+            QStyleOptionViewItem option;
+            option.initFrom(w.grid());
+            static_cast<NummernDelegate*>(w.grid()->itemDelegate())
+                ->initStyleOption(&option, w.at(row, Remark));
+            return option;
         };
-        QVERIFY(drawnCell(0).first > drawnCell(1).first);
-        QCOMPARE(drawnCell(0).second, QColor(255, 232, 150));
-        QVERIFY(drawnCell(1).second != drawnCell(0).second);
+        QVERIFY(drawn(0).font.bold());
+        QVERIFY(!drawn(1).font.bold());
+        QCOMPARE(drawn(0).backgroundBrush.color(), QColor(255, 232, 150));
+        // And so it reaches the screen.
+        const QImage screen = w.grid()->viewport()->grab().toImage();
+        const QPoint corner = w.grid()->visualRect(w.at(0, Remark)).topLeft() + QPoint(2, 2);
+        QCOMPARE(screen.pixelColor(corner), QColor(255, 232, 150));
+        QVERIFY(screen.pixelColor(corner + QPoint(0, w.grid()->rowHeight(0))) !=
+                QColor(255, 232, 150));
     }
 
     // A table arriving while the operator types keeps what he typed, on its line, and his

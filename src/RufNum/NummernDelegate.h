@@ -21,6 +21,6 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
 
-protected:
+    // How a cell is drawn: an edit not yet sent in bold on a ground of its own.
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
