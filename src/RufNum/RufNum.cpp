@@ -59,9 +59,11 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
       m_client(m_link, commandLineText, services, *this) {
     initResources();
     buildComponents();
+    // Added as pictures, not as files: for a name without a suffix the icon would load the
+    // MIME database, and the regular expressions of its patterns, to learn what they are.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/MAINICON"));
-    icon.addFile(QStringLiteral(":/MAINICON16"));
+    icon.addPixmap(QPixmap::fromImage(loadBuiltInPicture(QStringLiteral(":/MAINICON"), "png")));
+    icon.addPixmap(QPixmap::fromImage(loadBuiltInPicture(QStringLiteral(":/MAINICON16"), "png")));
     m_tray = new Tray(icon, m_commandLineText, this);
     setWindowTitle(m_commandLineText.isEmpty()
                        ? QStringLiteral("TorvanelClient")
@@ -173,7 +175,7 @@ void TNummernForm::buildComponents() {
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(383, 2, 156, 25);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/logo.bmp")));
+    Image1->setPixmap(QPixmap::fromImage(loadBuiltInPicture(QStringLiteral(":/logo.bmp"), "bmp")));
     Button1 = new QPushButton(QStringLiteral("Speichern"), Panel1);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setAccessibleDescription(
