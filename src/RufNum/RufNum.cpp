@@ -42,6 +42,16 @@ QFont formFont() {
     return f;
 }
 
+// In every role a label's text may take: on the window's button-coloured background it is
+// drawn in the button text colour. A style sheet does the same, but loads the whole style
+// sheet machinery for two coloured labels.
+void setTextColor(QLabel* label, const QColor& color) {
+    QPalette p = label->palette();
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        p.setColor(role, color);
+    label->setPalette(p);
+}
+
 QLabel* placedLabel(QWidget* parent, int x, int y) {
     auto* l = new QLabel(parent);
     l->move(x, y);
@@ -127,7 +137,7 @@ void TNummernForm::buildComponents() {
     QFont headline = font();
     headline.setPixelSize(16);
     NummernText->setFont(headline);
-    NummernText->setStyleSheet(QStringLiteral("color: blue;"));
+    setTextColor(NummernText, Qt::blue);
 
     NummernGrid = new QTableView(this);
     NummernGrid->setObjectName(QStringLiteral("NummernGrid"));
@@ -164,7 +174,7 @@ void TNummernForm::buildComponents() {
     alarm.setPixelSize(16);
     alarm.setBold(true);
     Label1->setFont(alarm);
-    Label1->setStyleSheet(QStringLiteral("color: red;"));
+    setTextColor(Label1, Qt::red);
     // The labels' texts are their accessible names, so that a change is read out; the
     // descriptions say what they are about.
     Label1->setAccessibleDescription(QStringLiteral("Alarmhinweis"));
