@@ -5,6 +5,9 @@
 #include "core/services/Prompts.h"
 #include "platform/InstanceGuard.h"
 
+#include <QFontDatabase>
+#include <future>
+
 namespace {
 const QString kTitle = QStringLiteral("TorvanelClient");
 } // namespace
@@ -12,7 +15,13 @@ const QString kTitle = QStringLiteral("TorvanelClient");
 int runClient(TorvanelApplication& app, const QString& commandLineText, const Services& services) {
     try {
         InstanceGuard guard(commandLineText);
-        if (!guard.tryAcquire()) {
+        // The lock file is written through to the disk, which can take longer than all the
+        // rest of the start; meanwhile the fonts are looked up, which the window and the
+        // refusal's message need alike.
+        std::future<bool> locked =
+            std::async(std::launch::async, [&guard] { return guard.tryLock(); });
+        QFontDatabase::families();
+        if (!locked.get()) {
             guard.askRunningToActivate();
             services.prompts.ask(
                 QStringLiteral(
@@ -40,6 +49,8 @@ int runClient(TorvanelApplication& app, const QString& commandLineText, const Se
             form.activateWindow();
         });
         form.show();
+        // A second start is told to bring us forward only once there is a window to bring.
+        guard.listen();
         app.exec();
         app.setExceptionHandler({});
     } catch (const std::exception& e) {

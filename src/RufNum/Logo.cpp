@@ -69,3 +69,11 @@ QImage loadLogoPicture(const QString& fileName) {
         notAPicture(fileName);
     return picture;
 }
+
+QImage loadBuiltInPicture(const QString& resource, const char* format) {
+    // Told the format and not to guess, the reader takes Qt's own decoder for it; guessing
+    // would load every picture plugin (and the JPEG library) to ask each about the data.
+    QImageReader reader(resource, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}

@@ -42,6 +42,16 @@ QFont formFont() {
     return f;
 }
 
+// In every role a label's text may take: on the window's button-coloured background it is
+// drawn in the button text colour. A style sheet does the same, but loads the whole style
+// sheet machinery for two coloured labels.
+void setTextColor(QLabel* label, const QColor& color) {
+    QPalette p = label->palette();
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        p.setColor(role, color);
+    label->setPalette(p);
+}
+
 QLabel* placedLabel(QWidget* parent, int x, int y) {
     auto* l = new QLabel(parent);
     l->move(x, y);
@@ -59,9 +69,11 @@ TNummernForm::TNummernForm(const QString& commandLineText, Services services, QW
       m_client(m_link, commandLineText, services, *this) {
     initResources();
     buildComponents();
+    // Added as pictures, not as files: for a name without a suffix the icon would load the
+    // MIME database, and the regular expressions of its patterns, to learn what they are.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/MAINICON"));
-    icon.addFile(QStringLiteral(":/MAINICON16"));
+    icon.addPixmap(QPixmap::fromImage(loadBuiltInPicture(QStringLiteral(":/MAINICON"), "png")));
+    icon.addPixmap(QPixmap::fromImage(loadBuiltInPicture(QStringLiteral(":/MAINICON16"), "png")));
     m_tray = new Tray(icon, m_commandLineText, this);
     setWindowTitle(m_commandLineText.isEmpty()
                        ? QStringLiteral("TorvanelClient")
@@ -120,7 +132,7 @@ void TNummernForm::buildComponents() {
     QFont headline = font();
     headline.setPixelSize(16);
     NummernText->setFont(headline);
-    NummernText->setStyleSheet(QStringLiteral("color: blue;"));
+    setTextColor(NummernText, Qt::blue);
 
     NummernGrid = new QTableView(this);
     NummernGrid->setObjectName(QStringLiteral("NummernGrid"));
@@ -157,7 +169,7 @@ void TNummernForm::buildComponents() {
     alarm.setPixelSize(16);
     alarm.setBold(true);
     Label1->setFont(alarm);
-    Label1->setStyleSheet(QStringLiteral("color: red;"));
+    setTextColor(Label1, Qt::red);
     // The labels' texts are their accessible names, so that a change is read out; the
     // descriptions say what they are about.
     Label1->setAccessibleDescription(QStringLiteral("Alarmhinweis"));
@@ -169,7 +181,7 @@ void TNummernForm::buildComponents() {
     Image1->setAccessibleName(QStringLiteral("Logo"));
     Image1->setGeometry(383, 2, 156, 25);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/logo.bmp")));
+    Image1->setPixmap(QPixmap::fromImage(loadBuiltInPicture(QStringLiteral(":/logo.bmp"), "bmp")));
     Button1 = new QPushButton(QStringLiteral("Speichern"), Panel1);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setAccessibleDescription(

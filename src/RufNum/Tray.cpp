@@ -22,16 +22,25 @@ QIcon recoloured(const QIcon& icon, std::optional<int> hue) {
     QIcon result;
     for (const QSize& size : icon.availableSizes()) {
         QImage image = icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32);
-        for (int y = 0; y < image.height(); ++y)
+        for (int y = 0; y < image.height(); ++y) {
+            // On the scan line itself: the pixel accessors check and convert at every pixel,
+            // and the grey icon is made while the operator waits for the window. The colours
+            // go through QColor as they would through those accessors, to the same values.
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
             for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                // Pale, as a switched-off thing looks; white stays white.
-                const int grey = 96 + qGray(c.rgb()) * 159 / 255;
-                image.setPixelColor(
-                    x, y,
-                    hue ? QColor::fromHsv(*hue, c.hsvSaturation(), c.value(), c.alpha())
-                        : QColor(grey, grey, grey, c.alpha()));
+                const QColor c(QRgba64::fromArgb32(line[x]));
+                QColor to;
+                if (hue) {
+                    const QColor hsv = c.toHsv();
+                    to = QColor::fromHsv(*hue, hsv.hsvSaturation(), hsv.value(), c.alpha());
+                } else {
+                    // Pale, as a switched-off thing looks; white stays white.
+                    const int grey = 96 + qGray(c.rgb()) * 159 / 255;
+                    to = QColor(grey, grey, grey, c.alpha());
+                }
+                line[x] = to.rgba64().toArgb32();
             }
+        }
         result.addPixmap(QPixmap::fromImage(image));
     }
     return result;
@@ -40,8 +49,7 @@ QIcon recoloured(const QIcon& icon, std::optional<int> hue) {
 } // namespace
 
 Tray::Tray(const QIcon& icon, const QString& commandLineText, QObject* parent)
-    : QObject(parent), TrayIcon(icon), m_alarmIcon(recoloured(icon, 0)),
-      m_offlineIcon(recoloured(icon, std::nullopt)), PopupMenu1(std::make_unique<QMenu>()),
+    : QObject(parent), TrayIcon(icon), PopupMenu1(std::make_unique<QMenu>()),
       m_icon(new QSystemTrayIcon(icon, this)) {
     B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
     connect(B1, &QAction::triggered, this, &Tray::quitRequested);
@@ -57,6 +65,11 @@ Tray::~Tray() = default;
 
 void Tray::setState(State state) {
     m_state = state;
+    // Each colour is made the first time its state comes: most runs never see an alarm.
+    if (state == State::Alarm && m_alarmIcon.isNull())
+        m_alarmIcon = recoloured(TrayIcon, 0);
+    if (state == State::Offline && m_offlineIcon.isNull())
+        m_offlineIcon = recoloured(TrayIcon, std::nullopt);
     m_icon->setIcon(state == State::Alarm     ? m_alarmIcon
                     : state == State::Offline ? m_offlineIcon
                                               : TrayIcon);

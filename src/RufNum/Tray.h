@@ -36,6 +36,7 @@ private:
     void TrayIconMessage(QSystemTrayIcon::ActivationReason reason);
 
     QIcon TrayIcon;
+    // Null until their state first comes.
     QIcon m_alarmIcon;
     QIcon m_offlineIcon;
     State m_state = State::Normal;

@@ -63,6 +63,13 @@ InstanceGuard::~InstanceGuard() {
 }
 
 bool InstanceGuard::tryAcquire() {
+    if (!tryLock())
+        return false;
+    listen();
+    return true;
+}
+
+bool InstanceGuard::tryLock() {
 #ifdef Q_OS_WIN
     // A named object lives exactly as long as a process holds it, so a crashed client never
     // leaves it behind. A lock file is judged stale by its process id, which Windows soon
@@ -79,6 +86,7 @@ bool InstanceGuard::tryAcquire() {
     }
     // Without the object (no resources) the program still starts: the watch matters more.
     m_mutex = mutex;
+    m_holdsName = true;
 #else
     auto lock = std::make_unique<QLockFile>(lockFolder() + QLatin1Char('/') + m_name + ".lock");
     // A lock left by a crashed instance is recognised by its dead process id, not by age.
@@ -97,11 +105,18 @@ bool InstanceGuard::tryAcquire() {
         return true;
     }
     m_lock = std::move(lock);
+    m_holdsName = true;
 #endif
+    return true;
+}
+
+void InstanceGuard::listen() {
+    // Started without the lock (a runtime folder we cannot write to), we own no name.
+    if (!m_holdsName)
+        return;
     // A socket file left behind by a crash would make listen() fail; we own the name now.
     QLocalServer::removeServer(serverName(m_name));
     m_server.listen(serverName(m_name));
-    return true;
 }
 
 bool InstanceGuard::askRunningToActivate(int timeoutMs) const {

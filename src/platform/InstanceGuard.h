@@ -23,6 +23,12 @@ public:
 
     // True when this process is now the instance for the text. Holds until destruction.
     bool tryAcquire();
+    // tryAcquire() in its two steps, for a start with other work to do while the lock file is
+    // written through to the disk: tryLock() may run on any thread, listen() runs on the
+    // guard's own once tryLock() has said true. Until then a refused start finds nobody to
+    // bring forward, and is refused all the same.
+    bool tryLock();
+    void listen();
     // Asks the instance that holds the text to come to the front; false if none answered.
     bool askRunningToActivate(int timeoutMs = 1000) const;
 
@@ -40,6 +46,8 @@ private:
 #else
     std::unique_ptr<QLockFile> m_lock;
 #endif
+    // The lock is ours, and with it the name to listen on.
+    bool m_holdsName = false;
     // Our child, so that the peers it hands out are ours too until they have gone.
     QLocalServer m_server{this};
 };
