@@ -108,6 +108,8 @@ private slots:
         w.fake.store.values.insert("Belegt/Belegt=", QStringLiteral("17"));
         QCOMPARE(w.promptTicks(9), (QList<int>{5, 9}));
         QCOMPARE(w.fake.prompts.shown[0].text, kSilent + "\n\rAktivierte Nst. = 17");
+        // Ticks with no prompt open are silent; the beep is for one left open.
+        QCOMPARE(w.fake.beeper.beeps.size(), 0);
         w.wire.up();
         for (int i = 0; i < 1000; ++i) // nobody asked for these
             w.wire.answer("\n\r");
