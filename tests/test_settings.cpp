@@ -172,6 +172,10 @@ private slots:
         QVERIFY(readAll(c.ini()) == utf16(admin));
         QCOMPARE(IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", "10.2.2.2"), QString());
         QVERIFY(readAll(c.ini()) == utf16(QString(admin).replace("'10.1.1.1'", "10.2.2.2")));
+        // A line break would end the entry and begin another: refused, the file untouched.
+        for (const char* broken : {"10.3.3.3\nH_Port=1", "10.3.3.3\rH_Port=1"})
+            QVERIFY(!IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", broken).isEmpty());
+        QVERIFY(readAll(c.ini()) == utf16(QString(admin).replace("'10.1.1.1'", "10.2.2.2")));
     }
 
     void untrustworthyFileReadsAsAbsentAndIsNeverClobbered() {
