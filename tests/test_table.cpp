@@ -150,6 +150,16 @@ private slots:
         QVERIFY(!t.table.hasUnsentEdits());
     }
 
+    // Blanks around the server's text are an edit, but no change worth showing.
+    void thePreviewLeavesOutBlanks() {
+        Table t;
+        t.load({tableLine("101", "", "", "0.00", "frei")});
+        t.edit(0, Remark, QStringLiteral(" frei"));
+        QVERIFY(t.table.hasUnsentEdits());
+        QCOMPARE(t.save({mb::IdCancel}), QStringList{kSaveQuestion});
+        QCOMPARE(t.details(), QString());
+    }
+
     // Sorting orders the lines shown and sent; the edits go with their lines, unasked.
     void aSortKeepsTheEdits() {
         Table t;
