@@ -85,7 +85,8 @@ public:
     }
 };
 
-// Fresh program and data folders; the watch's clock stands still, the test drives the ticks.
+// Fresh program and data folders; the watch's ticks and the clock move only when the test
+// moves them.
 struct FakeServices {
     ScriptedPrompts prompts;
     FakeBeeper beeper;
@@ -95,8 +96,11 @@ struct FakeServices {
     QTemporaryDir programDir;
     QTemporaryDir dataDir;
     int watchIntervalMs = 3600 * 1000;
+    QDateTime clock{QDate(2026, 12, 7), QTime(21, 30)};
     Services services() {
-        return Services{prompts,           beeper, store,          shell,           sound,
-                        programDir.path(), {},     dataDir.path(), watchIntervalMs, 10};
+        Services s{prompts,           beeper, store,          shell,           sound,
+                   programDir.path(), {},     dataDir.path(), watchIntervalMs, 10};
+        s.now = [this] { return clock; };
+        return s;
     }
 };

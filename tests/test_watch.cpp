@@ -1,11 +1,7 @@
 #include "FakeServices.h"
 #include "MemoryWire.h"
-#include "core/watch/AlarmJournal.h"
 #include "core/watch/Watch.h"
 
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTest>
 #include <limits>
 
@@ -82,19 +78,6 @@ struct Timeline {
         }
     }
 };
-
-// The journal's events, each without its time stamp, which must be there.
-QStringList journalEvents(const QString& path) {
-    static const QRegularExpression stamp(
-        QStringLiteral("^\\d{4}(-\\d\\d){2} \\d\\d(:\\d\\d){2}  "));
-    QFile file(path);
-    QStringList events;
-    if (file.open(QIODevice::ReadOnly))
-        for (const QString& line :
-             QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
-            events << (stamp.match(line).hasMatch() ? line.mid(21) : line);
-    return events;
-}
 
 } // namespace
 
@@ -223,43 +206,6 @@ private slots:
         QCOMPARE(w.heartbeats(), 3);
         // The answer to the tick's heartbeat finds the alarm already seen.
         QCOMPARE(w.boxes([&w] { w.wire.answer("\n\r31\n\r"); }), (QPair<qsizetype, qsizetype>{}));
-    }
-
-    // In order, one line per event, one older file at the limit, a failure told once.
-    void theJournalKeepsTheAlarmsAndTheLink() {
-        Watched w;
-        const QString path = journalPath(w.fake.dataDir.path(), QStringLiteral("Haus/3"));
-        // Named after the text, with what a file name cannot hold escaped; a text too long for
-        // a name is cut and told apart by its hash.
-        const auto name = [](const QString& text) {
-            return QFileInfo(journalPath(QStringLiteral("/d"), text)).fileName();
-        };
-        QCOMPARE(name(QStringLiteral("Haus/3\x7F~")), QStringLiteral("AlarmeHaus%2F3%7F~.txt"));
-        QCOMPARE(name(QString(120, 'x')), "Alarme" + QString(120, 'x') + ".txt");
-        QVERIFY(name(QString(121, 'x')).startsWith("Alarme" + QString(60, 'x') + '~'));
-        AlarmJournal journal(path);
-        journal.follow(w.watch, w.wire);
-        w.wire.up();
-        w.wire.down();
-        w.wire.answer("\n\r17\n\r");
-        QCoreApplication::processEvents(); // the alarm shows from a posted event
-        w.wire.answer("\n\r\n\r");
-        w.promptTicks(7);
-        QCOMPARE(journalEvents(path),
-                 (QStringList{"Verbindung zum Server hergestellt", "Verbindung zum Server verloren",
-                              "Alarm von Nst. 17", "Alarm von Nst. 17 quittiert nach 0 s",
-                              "Alarm von Nst. 17 vom Server beendet", "Server meldet sich nicht"}));
-        const QString small = w.fake.dataDir.filePath(QStringLiteral("j.txt"));
-        AlarmJournal bounded(small, 100);
-        for (int i = 0; i < 5; ++i) // 43-byte lines, two to a file
-            bounded.record(QStringLiteral("Ereignis %1 ").arg(i) + QString(10, 'x'));
-        QCOMPARE(journalEvents(small), QStringList{"Ereignis 4 xxxxxxxxxx"});
-        QCOMPARE(journalEvents(small + ".1").size(), 2);
-        AlarmJournal blocked(small + "/unter einer Datei.txt", 1);
-        QSignalSpy told(&blocked, &AlarmJournal::cannotWrite);
-        for (const char* event : {"a", "b"})
-            blocked.record(QString::fromLatin1(event));
-        QCOMPARE(told.size(), 1);
     }
 
     void timer1RunsTheTickAlsoUnderItsOwnPrompt() {

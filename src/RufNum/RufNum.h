@@ -25,7 +25,7 @@ class ServerLink;
 //   Button1Click, FormClose, B1Click, AppException
 //   Timer1, Timer1Timer, WatchCount, WatchBusy,         Watch        core/watch/Watch.h
 //   AlarmNst, BusyList, WatchMessage
-//   the alarm journal                                   AlarmJournal core/watch/AlarmJournal.h
+//   the alarm journal                                   AlarmJournal core/records/AlarmJournal.h
 //   TableLines, RowNst, TableModified, LoadTable,       NumberTable  core/table/NumberTable.h
 //   FillGrid, SaveTable, NummernGridSetEditText
 //   InSysTry, LogoFile, IniFileName, ReadSettings,      Settings     core/settings/Settings.h

@@ -16,7 +16,7 @@ Client::Client(ServerWire* link, const QString& commandLineText, const Services&
     : QObject(parent), m_services(services), m_window(window), m_link(*link),
       m_settings({services.programDir, services.configDirs}, commandLineText, services.store),
       m_table(m_link, services.prompts), m_watch(m_link, m_services, window),
-      m_journal(journalPath(services.dataDir, commandLineText)) {
+      m_journal(journalPath(services.dataDir, commandLineText), services.now) {
     link->setParent(this);
     m_settings.ReadSettings();
     Timer2.setInterval(services.tableRequestIntervalMs);
@@ -45,6 +45,7 @@ Client::Client(ServerWire* link, const QString& commandLineText, const Services&
 }
 
 void Client::start() {
+    m_journal.clientStarted();
     m_link.OpenConnection();
 }
 
@@ -71,9 +72,9 @@ bool Client::SaveSettingsAndTable() {
         m_window.commitOpenEditor();
     const bool saved = m_table.SaveTable();
     if (outermost && m_endAfterSave != EndAfterSave::No) {
-        const EndAfterSave end = std::exchange(m_endAfterSave, EndAfterSave::No);
-        if (saved || end == EndAfterSave::Always)
-            m_window.endProgram();
+        const EndAfterSave after = std::exchange(m_endAfterSave, EndAfterSave::No);
+        if (saved || after == EndAfterSave::Always)
+            end();
         else
             m_window.bringForward();
     }
@@ -109,7 +110,7 @@ void Client::B1Click() {
         m_window.bringForward();
         return;
     }
-    m_window.endProgram();
+    end();
 }
 
 void Client::AppException(const QString& message) {
@@ -120,5 +121,10 @@ void Client::AppException(const QString& message) {
         return;
     }
     SaveSettingsAndTable();
+    end();
+}
+
+void Client::end() {
+    m_journal.clientEnded(m_table.hasUnsentEdits());
     m_window.endProgram();
 }

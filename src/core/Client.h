@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/records/AlarmJournal.h"
 #include "core/services/Services.h"
 #include "core/settings/Settings.h"
 #include "core/table/NumberTable.h"
-#include "core/watch/AlarmJournal.h"
 #include "core/watch/Watch.h"
 
 #include <QObject>
@@ -66,6 +66,8 @@ public:
     void Timer2Timer();
 
 private:
+    void end();
+
     Services m_services;
     ClientWindow& m_window;
     ServerWire& m_link;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Prompts;
 class Beeper;
@@ -28,4 +30,6 @@ struct Services {
     int watchIntervalMs = 5000;
     int tableRequestIntervalMs = 500;
     int connectTimeoutMs = 4000;
+    // The local time of the records and of the acknowledgement times.
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
 };

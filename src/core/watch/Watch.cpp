@@ -10,7 +10,6 @@
 #include "wire/Frames.h"
 #include "wire/Wire1252.h"
 
-#include <QElapsedTimer>
 #include <utility>
 
 namespace {
@@ -25,7 +24,7 @@ qint32 creditAfterAnswer(qint32 credit) {
 
 Watch::Watch(ServerWire& link, const Services& services, WatchWindow& window, QObject* parent)
     : QObject(parent), m_link(link), m_prompts(services.prompts), m_beeper(services.beeper),
-      m_sound(services.sound), m_store(services.store), m_window(window) {
+      m_sound(services.sound), m_store(services.store), m_now(services.now), m_window(window) {
     Timer1.setInterval(services.watchIntervalMs);
     // A coarse timer may fire up to 5 % early, which would cut short the ticks a silent server
     // is given before it is reported.
@@ -93,10 +92,10 @@ void Watch::alarmPrompt() {
     m_alarmUnseen = false;
     m_repeatDue = false;
     const QString nst = wire::fromWire(AlarmNst);
-    QElapsedTimer open;
-    open.start();
+    const QDateTime opened = m_now();
     prompt(QStringLiteral("Alarm von Nst. ") + nst, mb::Ok);
-    emit alarmAcknowledged(nst, open.elapsed() / 1000);
+    // A clock set back while the box stood open must not give a negative time.
+    emit alarmAcknowledged(nst, qMax<qint64>(0, opened.msecsTo(m_now()) / 1000));
 }
 
 void Watch::showRaisedAlarm() {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class AlarmSound;
@@ -96,6 +98,7 @@ private:
     Beeper& m_beeper;
     AlarmSound& m_sound;
     UserStore& m_store;
+    std::function<QDateTime()> m_now;
     WatchWindow& m_window;
 
     qint32 WatchCount = 4;

@@ -1,4 +1,4 @@
-#include "core/watch/AlarmJournal.h"
+#include "core/records/AlarmJournal.h"
 
 #include "core/link/ServerWire.h"
 #include "core/watch/Watch.h"
@@ -6,7 +6,6 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <utility>
 
@@ -22,8 +21,8 @@ QString escaped(QChar c) {
 
 } // namespace
 
-AlarmJournal::AlarmJournal(QString filePath, qint64 limitBytes, QObject* parent)
-    : QObject(parent), m_path(std::move(filePath)), m_limit(limitBytes) {}
+AlarmJournal::AlarmJournal(QString filePath, Clock now, qint64 limitBytes, QObject* parent)
+    : QObject(parent), m_file(std::move(filePath), limitBytes), m_now(std::move(now)) {}
 
 void AlarmJournal::follow(const Watch& watch, const ServerWire& link) {
     const QString alarm = QStringLiteral("Alarm von Nst. ");
@@ -48,38 +47,23 @@ void AlarmJournal::follow(const Watch& watch, const ServerWire& link) {
     });
 }
 
+void AlarmJournal::clientStarted() {
+    record(QStringLiteral("Client gestartet"));
+}
+
+void AlarmJournal::clientEnded(bool unsentEditsLeft) {
+    record(unsentEditsLeft ? QStringLiteral("Client beendet, ungesendete Änderungen nicht gesendet")
+                           : QStringLiteral("Client beendet"));
+}
+
 void AlarmJournal::record(const QString& event) {
-    const QString stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString stamp = m_now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     QString why;
-    if (append((stamp + QStringLiteral("  ") + event + QLatin1Char('\n')).toUtf8(), why) ||
+    if (m_file.append((stamp + QStringLiteral("  ") + event + QLatin1Char('\n')).toUtf8(), why) ||
         std::exchange(m_failureReported, true))
         return;
     emit cannotWrite(QStringLiteral("Das Alarmprotokoll kann nicht geschrieben werden:\n%1\n%2")
-                         .arg(QDir::toNativeSeparators(m_path), why));
-}
-
-bool AlarmJournal::append(const QByteArray& line, QString& why) {
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
-        why = QStringLiteral("Der Ordner kann nicht angelegt werden.");
-        return false;
-    }
-    QFile file(m_path);
-    if (file.exists() && file.size() + line.size() > m_limit) {
-        const QString older = m_path + QStringLiteral(".1");
-        QFile::remove(older);
-        if (!file.rename(older)) {
-            why = file.errorString();
-            return false;
-        }
-        file.setFileName(m_path);
-    }
-    // Opened for each line and closed at once: every line is on disk before the next event.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(line) == line.size() &&
-        file.flush())
-        return true;
-    why = file.errorString();
-    return false;
+                         .arg(QDir::toNativeSeparators(m_file.path()), why));
 }
 
 QString journalPath(const QString& dataDir, const QString& commandLineText) {

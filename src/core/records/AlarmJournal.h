@@ -1,37 +1,44 @@
 #pragma once
 
+#include "core/records/RecordFile.h"
+
+#include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class ServerWire;
 class Watch;
 
 // What happened to the alarms and to the link, one line per event with the local date and
 // time to the second, so that the operator can show afterwards when an alarm came and when it
-// was acknowledged. UTF-8 text, appended a line at a time; a line that would take the file
-// past its limit first turns it into the one older file (the name with ".1" added).
+// was acknowledged, and when the client itself ran. UTF-8 text, appended a line at a time,
+// kept in a `RecordFile` with its older files.
 //
 // The journal must never disturb the watch: a line that cannot be written is lost, and only
 // the first such failure of a run is reported.
 class AlarmJournal : public QObject {
     Q_OBJECT
 public:
-    explicit AlarmJournal(QString filePath, qint64 limitBytes = 1024 * 1024,
+    using Clock = std::function<QDateTime()>;
+    explicit AlarmJournal(QString filePath, Clock now, qint64 limitBytes = 1024 * 1024,
                           QObject* parent = nullptr);
 
     // Records what the watch and the link report from now on.
     void follow(const Watch& watch, const ServerWire& link);
     void record(const QString& event);
-    const QString& filePath() const { return m_path; }
+    // Without these a gap in the journal cannot tell a client that was ended from one that
+    // crashed or lost its power.
+    void clientStarted();
+    void clientEnded(bool unsentEditsLeft);
+    const QString& filePath() const { return m_file.path(); }
 
 signals:
     void cannotWrite(const QString& message);
 
 private:
-    bool append(const QByteArray& line, QString& why);
-
-    QString m_path;
-    qint64 m_limit;
+    RecordFile m_file;
+    Clock m_now;
     bool m_failureReported = false;
 };
 
