@@ -1,6 +1,8 @@
 #include "FakeServices.h"
 #include "MemoryWire.h"
 #include "core/records/AlarmJournal.h"
+#include "core/records/AlarmReport.h"
+#include "core/records/Csv.h"
 #include "core/watch/Watch.h"
 
 #include <QFileInfo>
@@ -73,6 +75,44 @@ private slots:
                               "2026-12-07 21:30:25  Client beendet, ungesendete Änderungen nicht "
                               "gesendet",
                               "2026-12-07 21:30:25  Client beendet"}));
+
+        // The next run: an alarm answered by two boxes, then a crash.
+        fake.clock = QDateTime(QDate(2026, 12, 8), QTime(2, 0));
+        journal.clientStarted();
+        wire.answer("\n\r23\n\r");
+        QCoreApplication::processEvents();
+        watch.Timer1Timer(); // the answer to its heartbeat repeats the alarm
+        wire.answer("\n\r23\n\r");
+        QCoreApplication::processEvents();
+        fake.clock = QDateTime(QDate(2026, 12, 8), QTime(2, 40));
+        journal.clientStarted();
+
+        const RecordRead read = readRecords(path);
+        QCOMPARE(read.skipped, 0);
+        const report::AlarmReport r = report::buildAlarmReport(read.lines);
+        QCOMPARE(r.unknownLines, 0);
+        QCOMPARE(r.alarms.size(), 2);
+        const QDateTime at0(QDate(2026, 12, 7), QTime(21, 30)),
+            at2(QDate(2026, 12, 8), QTime(2, 0));
+        QCOMPARE(r.alarms[0].nst, QStringLiteral("17"));
+        QCOMPARE(r.alarms[0].acknowledgedAfterS, 12);
+        QCOMPARE(r.alarms[0].ended, at0.addSecs(12));
+        QCOMPARE(r.alarms[1].raised, at2);
+        QCOMPARE(r.alarms[1].acknowledgedAfterS, 12); // from the raise, not from the repeat
+        QCOMPARE(r.alarms[1].acknowledgements, 2);
+        QCOMPARE(r.alarms[1].ended, std::nullopt); // the crash hid its end
+        QCOMPARE(r.alarms[1].standing, false);
+        using K = report::Period::Kind;
+        const auto period = [&](int i) {
+            const report::Period& p = r.periods.value(i);
+            return std::make_tuple(p.kind, p.from, p.to.value_or(QDateTime()));
+        };
+        QCOMPARE(r.periods.size(), 4);
+        QCOMPARE(period(0), std::make_tuple(K::LinkDown, at0, at0.addSecs(25))); // until the end
+        QCOMPARE(period(1), std::make_tuple(K::ServerSilent, at0.addSecs(12), at0.addSecs(25)));
+        QCOMPARE(period(2), std::make_tuple(K::ClientNotRunning, at0.addSecs(25), at2));
+        QCOMPARE(period(3),
+                 std::make_tuple(K::ClientEndedUnseen, at2.addSecs(25), at2.addSecs(40 * 60)));
     }
 
     // Nine older files at most, read back oldest first; a failure is told once a run.
@@ -101,6 +141,72 @@ private slots:
         for (const char* event : {"a", "b"})
             blocked.record(QString::fromLatin1(event));
         QCOMPARE(told.size(), 1);
+    }
+
+    // A journal edited by hand, cut short, in another encoding, with lines from the future and
+    // out of order: what can be read is reported, the rest counted.
+    void theReportReadsWhatItCan() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Alarme.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("2026-12-06 17:59:59  Alarm von Nst. 5\n"
+                   "2026-12-06 18:00:00  Alarm von Nst. 17\n"
+                   "2026-12-06 18:01:40  Alarm von Nst. 17 quittiert nach 99 s\n"
+                   "2026-12-06 23:59:59  Alarm von Nst. 23\n" // in the place of 17
+                   "2026-12-07 00:00:30  Alarm von Nst. 23 quittiert nach 30 s\r\n"
+                   "2026-12-07 00:01:00  Alarm von Nst. 23 vom Server beendet\n"
+                   "nachgetragen: Zimmer 12 war es\n"
+                   "2026-13-45 10:00:00  Alarm von Nst. 9\n"
+                   "2026-12-07 01:00:00  Alarm von Nst. \xC4\n"
+                   "2026-12-07 07:59:59  Alarm von Nst. 31\n"
+                   "2026-12-07 08:00:00  Ferngespr\xC3\xA4"
+                   "ch\n"
+                   "2026-12-07 08:00:00  Alarm von Nst. 31 vom Server beendet\n"
+                   "2027-05-01 10:00:00  Alarm von Nst. 40\n"
+                   "2026-12-07 09:00:00  Alarm von Nst. 40 quittiert nach 1 s\n"
+                   "2026-12-07 09:00:0");
+        file.close();
+        const RecordRead read = readRecords(path);
+        QCOMPARE(read.skipped, 4);
+        const report::AlarmReport r = report::buildAlarmReport(read.lines);
+        QCOMPARE(r.unknownLines, 1);
+        QCOMPARE(r.alarms.size(), 5);
+        QCOMPARE(r.alarms[1].ended, QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59)));
+        QCOMPARE(r.alarms[4].acknowledgedAfterS, 0);
+        QVERIFY(r.alarms[4].standing);
+        QVERIFY(!r.alarms[3].standing);
+
+        const QDateTime now(QDate(2026, 12, 7), QTime(10, 0));
+        const auto nsts = [&](const report::Filter& f) {
+            QStringList out;
+            for (const report::AlarmRow& row : report::filtered(r.alarms, f))
+                out << row.nst;
+            return out;
+        };
+        const report::Filter night = report::lastNight(now);
+        QCOMPARE(nsts(night), (QStringList{"17", "23", "31"}));
+        QCOMPARE(report::lastNight(now.addSecs(-3 * 3600)).from,
+                 night.from); // at 7 still this night
+        QCOMPARE(nsts(report::today(now)), QStringList{"31"});
+        QCOMPARE(nsts(report::lastDays(now, 7)), (QStringList{"5", "17", "23", "31"}));
+        QCOMPARE(nsts({night.from, night.to, QStringLiteral(" 23")}), QStringList{"23"});
+        const report::Summary s = report::summarize(report::filtered(r.alarms, night), 60);
+        QCOMPARE(s.alarms, 3);
+        QCOMPARE(s.unacknowledged, 1);
+        QCOMPARE(s.minS, 31);
+        QCOMPARE(s.medianS, 65);
+        QCOMPARE(s.maxS, 100);
+        QCOMPARE(s.overLimit, 2); // 100 s, and 31 never answered
+        QList<int> hours(14, 0);
+        hours[0] = hours[5] = hours[13] = 1;
+        QCOMPARE(report::alarmsPerHour(r.alarms, night), hours);
+
+        QCOMPARE(report::alarmCsv(report::filtered(r.alarms, {night.from, night.to, "17"})),
+                 QByteArray("\xEF\xBB\xBFNst.;Ausgel\xC3\xB6st;Quittiert nach (s);Quittierungen;"
+                            "Beendet;Dauer (s);Steht noch\r\n"
+                            "17;06.12.2026 18:00:00;100;1;06.12.2026 23:59:59;21599;\r\n"));
+        QCOMPARE(csv::line({"=1+2", "a;b", "x\"y"}), QByteArray("'=1+2;\"a;b\";\"x\"\"y\"\r\n"));
     }
 };
 

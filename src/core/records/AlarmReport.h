@@ -17,8 +17,8 @@ struct AlarmRow {
     // From the raise to the first OK of its prompt; none while never acknowledged.
     std::optional<qint64> acknowledgedAfterS;
     int acknowledgements = 0; // the repeats' OKs counted too
-    // When the server withdrew it; none while it stands, or when the client ended (or the
-    // journal stops) before it was withdrawn.
+    // When the server withdrew it, or reported another alarm in its place; none while it
+    // stands, or when the client ended before it was withdrawn.
     std::optional<QDateTime> ended;
     // Still standing at the end of the journal with the client running.
     bool standing = false;
@@ -39,6 +39,7 @@ struct Period {
 struct AlarmReport {
     QList<AlarmRow> alarms;
     QList<Period> periods;
+    int unknownLines = 0; // record lines whose text the report does not know
 };
 
 AlarmReport buildAlarmReport(const QList<RecordLine>& lines);

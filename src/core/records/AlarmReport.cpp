@@ -1,0 +1,238 @@
+#include "core/records/AlarmReport.h"
+
+#include "core/records/Csv.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace report {
+
+namespace {
+
+const QString kAlarm = QStringLiteral("Alarm von Nst. ");
+
+// Walks the journal once, in the order written.
+class Reader {
+public:
+    AlarmReport report;
+
+    void take(const RecordLine& line) {
+        static const QRegularExpression acknowledged(
+            QStringLiteral("^Alarm von Nst\\. (.*) quittiert nach \\d+ s$"));
+        static const QRegularExpression ended(
+            QStringLiteral("^Alarm von Nst\\. (.*) vom Server beendet$"));
+        const QString& text = line.text;
+        if (const auto m = acknowledged.match(text); m.hasMatch())
+            acknowledge(m.captured(1), line.at);
+        else if (const auto e = ended.match(text); e.hasMatch())
+            end(e.captured(1), line.at);
+        else if (text.startsWith(kAlarm))
+            raise(text.mid(kAlarm.size()), line.at);
+        else if (text == QStringLiteral("Server meldet sich nicht"))
+            open(Period::Kind::ServerSilent, line.at);
+        else if (text == QStringLiteral("Server meldet sich wieder"))
+            close(Period::Kind::ServerSilent, line.at);
+        else if (text == QStringLiteral("Verbindung zum Server verloren"))
+            open(Period::Kind::LinkDown, line.at);
+        else if (text == QStringLiteral("Verbindung zum Server hergestellt"))
+            close(Period::Kind::LinkDown, line.at);
+        else if (text == QStringLiteral("Client gestartet"))
+            started(line.at);
+        else if (text.startsWith(QStringLiteral("Client beendet")))
+            clientEnded(line.at);
+        else if (!text.startsWith(QStringLiteral("ALARM = AUS")))
+            ++report.unknownLines;
+        m_last = line.at;
+    }
+
+    AlarmReport finish() {
+        // What is still open at the end stands now, as far as the journal can tell.
+        if (m_open >= 0)
+            report.alarms[m_open].standing = m_running;
+        return report;
+    }
+
+private:
+    void raise(const QString& nst, const QDateTime& at) {
+        // The server reports one alarm at a time: another one takes the place of the last.
+        if (m_open >= 0)
+            report.alarms[m_open].ended = at;
+        report.alarms.append({nst, at, std::nullopt, 0, std::nullopt, false});
+        m_open = int(report.alarms.size()) - 1;
+    }
+    void acknowledge(const QString& nst, const QDateTime& at) {
+        // The box may be closed after the alarm ended, or after another took its place.
+        for (auto row = report.alarms.rbegin(); row != report.alarms.rend(); ++row) {
+            if (row->nst != nst)
+                continue;
+            if (row->acknowledgements++ == 0)
+                row->acknowledgedAfterS = std::max<qint64>(0, row->raised.secsTo(at));
+            return;
+        }
+        ++report.unknownLines;
+    }
+    void end(const QString& nst, const QDateTime& at) {
+        if (m_open >= 0 && report.alarms[m_open].nst == nst)
+            report.alarms[std::exchange(m_open, -1)].ended = at;
+        else
+            ++report.unknownLines;
+    }
+    void open(Period::Kind kind, const QDateTime& at) {
+        if (openPeriod(kind) < 0)
+            report.periods.append({kind, at, std::nullopt});
+    }
+    void close(Period::Kind kind, const QDateTime& at) {
+        if (const int p = openPeriod(kind); p >= 0)
+            report.periods[p].to = at;
+    }
+    int openPeriod(Period::Kind kind) const {
+        for (int p = int(report.periods.size()) - 1; p >= 0; --p)
+            if (report.periods[p].kind == kind && !report.periods[p].to)
+                return p;
+        return -1;
+    }
+    void stopWatching(const QDateTime& at) {
+        // Nobody saw what happened after this: the alarm's end and the server's return are
+        // unknown, and the next run starts afresh.
+        m_open = -1;
+        close(Period::Kind::ServerSilent, at);
+        close(Period::Kind::LinkDown, at);
+    }
+    void clientEnded(const QDateTime& at) {
+        stopWatching(at);
+        if (std::exchange(m_running, false))
+            report.periods.append({Period::Kind::ClientNotRunning, at, std::nullopt});
+    }
+    void started(const QDateTime& at) {
+        if (m_running && m_runWroteStart) {
+            // The last run wrote no end line: it crashed, was killed or lost its power.
+            stopWatching(m_last);
+            report.periods.append({Period::Kind::ClientEndedUnseen, m_last, at});
+        }
+        close(Period::Kind::ClientNotRunning, at);
+        m_running = true;
+        m_runWroteStart = true;
+    }
+
+    int m_open = -1; // the alarm standing, as far as the journal tells
+    bool m_running = true;
+    // A journal begun by a client that wrote no start and end lines cannot tell a crash.
+    bool m_runWroteStart = false;
+    QDateTime m_last;
+};
+
+bool overlaps(const Period& p, const Filter& f) {
+    return p.from < f.to && (!p.to || *p.to > f.from);
+}
+
+QString stamp(const QDateTime& at) {
+    return at.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+}
+
+} // namespace
+
+AlarmReport buildAlarmReport(const QList<RecordLine>& lines) {
+    Reader reader;
+    for (const RecordLine& line : lines)
+        reader.take(line);
+    return reader.finish();
+}
+
+Filter today(const QDateTime& now) {
+    const QDate day = now.date();
+    return {day.startOfDay(), day.addDays(1).startOfDay(), {}};
+}
+
+Filter lastNight(const QDateTime& now) {
+    // Before eight in the morning the night is still going on; this is the one asked about.
+    const QDate day = now.date();
+    return {QDateTime(day.addDays(-1), QTime(18, 0)), QDateTime(day, QTime(8, 0)), {}};
+}
+
+Filter lastDays(const QDateTime& now, int days) {
+    const QDate day = now.date();
+    return {day.addDays(1 - days).startOfDay(), day.addDays(1).startOfDay(), {}};
+}
+
+QList<AlarmRow> filtered(const QList<AlarmRow>& rows, const Filter& filter) {
+    const QString nst = filter.nst.trimmed();
+    QList<AlarmRow> out;
+    for (const AlarmRow& row : rows)
+        if (row.raised >= filter.from && row.raised < filter.to &&
+            (nst.isEmpty() || row.nst == nst))
+            out.append(row);
+    return out;
+}
+
+QList<Period> filtered(const QList<Period>& periods, const Filter& filter) {
+    QList<Period> out;
+    for (const Period& p : periods)
+        if (overlaps(p, filter))
+            out.append(p);
+    return out;
+}
+
+Summary summarize(const QList<AlarmRow>& rows, qint64 limitS) {
+    Summary s;
+    s.alarms = int(rows.size());
+    QList<qint64> times;
+    for (const AlarmRow& row : rows) {
+        if (row.acknowledgedAfterS)
+            times.append(*row.acknowledgedAfterS);
+        else
+            ++s.unacknowledged;
+        // One that stands may still be answered in time; one that ended unanswered was not.
+        if (row.acknowledgedAfterS ? *row.acknowledgedAfterS > limitS : !row.standing)
+            ++s.overLimit;
+    }
+    if (times.isEmpty())
+        return s;
+    std::sort(times.begin(), times.end());
+    const qsizetype n = times.size();
+    s.minS = times.first();
+    s.maxS = times.last();
+    s.medianS = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    return s;
+}
+
+QList<int> alarmsPerHour(const QList<AlarmRow>& rows, const Filter& filter) {
+    const qint64 seconds = filter.from.secsTo(filter.to);
+    if (seconds <= 0)
+        return {};
+    QList<int> counts((seconds + 3599) / 3600, 0);
+    for (const AlarmRow& row : filtered(rows, filter))
+        ++counts[filter.from.secsTo(row.raised) / 3600];
+    return counts;
+}
+
+QByteArray alarmCsv(const QList<AlarmRow>& rows) {
+    QByteArray out = csv::begin();
+    out += csv::line({QStringLiteral("Nst."), QStringLiteral("Ausgelöst"),
+                      QStringLiteral("Quittiert nach (s)"), QStringLiteral("Quittierungen"),
+                      QStringLiteral("Beendet"), QStringLiteral("Dauer (s)"),
+                      QStringLiteral("Steht noch")});
+    for (const AlarmRow& row : rows)
+        out += csv::line(
+            {row.nst, stamp(row.raised),
+             row.acknowledgedAfterS ? QString::number(*row.acknowledgedAfterS) : QString(),
+             QString::number(row.acknowledgements), row.ended ? stamp(*row.ended) : QString(),
+             row.ended ? QString::number(row.raised.secsTo(*row.ended)) : QString(),
+             row.standing ? QStringLiteral("ja") : QString()});
+    return out;
+}
+
+QString periodText(Period::Kind kind) {
+    switch (kind) {
+    case Period::Kind::ServerSilent:
+        return QStringLiteral("Server meldet sich nicht");
+    case Period::Kind::LinkDown:
+        return QStringLiteral("Keine Verbindung zum Server");
+    case Period::Kind::ClientNotRunning:
+        return QStringLiteral("Client nicht aktiv");
+    case Period::Kind::ClientEndedUnseen:
+        return QStringLiteral("Client nicht aktiv (unerwartet beendet)");
+    }
+    return {};
+}
+
+} // namespace report
