@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMutex>
 #include <QProcess>
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -38,9 +40,14 @@ struct UserFolder {
 
 QMutex soundMutex;
 QStringList soundWarnings; // the alarm sound's, from any thread
+QStringList soundsStarted;
 QStringList warningsSeen() {
     QMutexLocker lock(&soundMutex);
     return soundWarnings;
+}
+qsizetype startedSeen() {
+    QMutexLocker lock(&soundMutex);
+    return soundsStarted.size();
 }
 #endif
 
@@ -219,14 +226,28 @@ private slots:
         const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType type, const QMessageLogContext&, const QString& text) {
                 QMutexLocker lock(&soundMutex);
-                if (type == QtWarningMsg && text.startsWith("Alarm sound"))
-                    soundWarnings.append(text);
+                if (text.startsWith("Alarm sound"))
+                    (type == QtWarningMsg ? soundWarnings : soundsStarted).append(text);
             });
         auto restore = qScopeGuard([&] { qInstallMessageHandler(previous); });
         DesktopAlarmSound missing(QStringLiteral("/nonexistent/alarm.wav"));
         missing.play();
         QTRY_COMPARE(warningsSeen().size(), 1);
         QVERIFY(warningsSeen().first().contains("/nonexistent/alarm.wav"));
+        QVERIFY(!mapped());
+        // No folder for the copy: nothing to play, no library.
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        const QByteArray tmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", notAFolder.fileName().toLocal8Bit());
+        {
+            DesktopAlarmSound noCopy(QStringLiteral(TORVANEL_ALARM_WAV));
+            noCopy.play();
+            QTRY_COMPARE(warningsSeen().size(), 2);
+        }
+        qputenv("TMPDIR", tmp);
+        QVERIFY2(warningsSeen().last().contains(notAFolder.fileName()),
+                 qPrintable(warningsSeen().last()));
         QVERIFY(!mapped());
         // The player's copy of the sound file goes with the sound, also while it is sounding.
         const auto copies = [] {
@@ -235,13 +256,18 @@ private slots:
         {
             DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));
             QVERIFY(!mapped());
+            QLoggingCategory::setFilterRules(QStringLiteral("torvanel.sound.debug=true"));
             for (int i = 0; i < 100; ++i)
                 sound.play();
-            QTRY_COMPARE(warningsSeen().size(), 2);
+            QTRY_COMPARE(warningsSeen().size(), 3);
             QVERIFY(mapped());
             QCOMPARE(copies().size(), 1);
+            QCOMPARE(startedSeen(), 1); // the asks made while it waited joined it
+            sound.play();
+            QTRY_COMPARE(startedSeen(), 2);
+            QLoggingCategory::setFilterRules({});
         }
-        QCOMPARE(warningsSeen().size(), 2);
+        QCOMPARE(warningsSeen().size(), 3);
         QCOMPARE(copies(), QStringList());
         {
             DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));

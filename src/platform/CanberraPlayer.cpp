@@ -2,7 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
 #include <QtDebug>
+
+// QT_LOGGING_RULES="torvanel.sound.debug=true" shows every sound started.
+Q_LOGGING_CATEGORY(lcSound, "torvanel.sound", QtWarningMsg)
 
 namespace {
 // One sound at a time: a new alarm cancels the one still sounding and starts it afresh.
@@ -33,6 +38,7 @@ void CanberraPlayer::playNow() {
         m_state = setUp() ? State::Ready : State::Broken;
     if (m_state != State::Ready)
         return;
+    qCDebug(lcSound) << "Alarm sound started";
     m_ca.cancel(m_context, kSoundId);
     // A device that is missing now may be there at the next alarm; libcanberra tries again.
     const int result = m_ca.play(m_context, kSoundId, CA_PROP_MEDIA_FILENAME,
@@ -52,7 +58,9 @@ bool CanberraPlayer::setUp() {
     const QByteArray sound = source.readAll();
     m_copy.setFileTemplate(QDir::tempPath() + QStringLiteral("/TorvanelClient-alarm-XXXXXX.wav"));
     if (!m_copy.open() || m_copy.write(sound) != sound.size() || !m_copy.flush()) {
-        warnOnce(m_copy.fileName() + QStringLiteral(": ") + m_copy.errorString());
+        // A copy that could not be made has no name yet; the folder tells where to look.
+        warnOnce(QDir::toNativeSeparators(QFileInfo(m_copy.fileTemplate()).absoluteFilePath()) +
+                 QStringLiteral(": ") + m_copy.errorString());
         return false;
     }
 
