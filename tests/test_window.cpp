@@ -65,9 +65,13 @@ private slots:
             QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
     }
 
-    // Told once, naming the file, and every save still sends.
-    void aSettingsFileThatRefusesWritesIsToldOnceAndTheSaveGoesOn() {
+    // Told once each, naming the file, and every save still sends.
+    void filesThatRefuseWritesAreToldOnceAndTheSaveGoesOn() {
         Window w;
+        const QString data = w.fake.dataDir.path();
+        QVERIFY(QDir(data).removeRecursively());
+        QVERIFY(QFile(data).open(QIODevice::WriteOnly));
+        const auto removeData = qScopeGuard([&] { QFile::remove(data); });
         QVERIFY(w.startWith({tableLine("4711")}));
         const QString folder = w.fake.programDir.path();
         QVERIFY(QDir(folder).removeRecursively());
@@ -81,6 +85,7 @@ private slots:
                      QList<QByteArray>{sdat({record("4711", "", "", QByteArray::number(i))})});
         }
         QCOMPARE(w.fake.prompts.texts().filter(QDir::toNativeSeparators(w.ini())).size(), 1);
+        QCOMPARE(w.fake.prompts.texts().filter("Das Alarmprotokoll kann nicht").size(), 1);
     }
 
     // An alarm's prompt brings the window forward with the grid red; the notice stays until the
