@@ -92,8 +92,8 @@ private slots:
         const report::AlarmReport r = report::buildAlarmReport(read.lines);
         QCOMPARE(r.unknownLines, 0);
         QCOMPARE(r.alarms.size(), 2);
-        const QDateTime at0(QDate(2026, 12, 7), QTime(21, 30)),
-            at2(QDate(2026, 12, 8), QTime(2, 0));
+        const QDateTime at0 = wallClock({2026, 12, 7}, {21, 30});
+        const QDateTime at2 = wallClock({2026, 12, 8}, {2, 0});
         QCOMPARE(r.alarms[0].nst, QStringLiteral("17"));
         QCOMPARE(r.alarms[0].acknowledgedAfterS, 12);
         QCOMPARE(r.alarms[0].ended, at0.addSecs(12));
@@ -172,7 +172,7 @@ private slots:
         const report::AlarmReport r = report::buildAlarmReport(read.lines);
         QCOMPARE(r.unknownLines, 1);
         QCOMPARE(r.alarms.size(), 5);
-        QCOMPARE(r.alarms[1].ended, QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59)));
+        QCOMPARE(r.alarms[1].ended, wallClock({2026, 12, 6}, {23, 59, 59}));
         QCOMPARE(r.alarms[4].acknowledgedAfterS, 0);
         QVERIFY(r.alarms[4].standing);
         QVERIFY(!r.alarms[3].standing);

@@ -2,7 +2,6 @@
 
 #include "core/records/Csv.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace report {
@@ -17,17 +16,9 @@ public:
     AlarmReport report;
 
     void take(const RecordLine& line) {
-        static const QRegularExpression acknowledged(
-            QStringLiteral("^Alarm von Nst\\. (.*) quittiert nach \\d+ s$"));
-        static const QRegularExpression ended(
-            QStringLiteral("^Alarm von Nst\\. (.*) vom Server beendet$"));
         const QString& text = line.text;
-        if (const auto m = acknowledged.match(text); m.hasMatch())
-            acknowledge(m.captured(1), line.at);
-        else if (const auto e = ended.match(text); e.hasMatch())
-            end(e.captured(1), line.at);
-        else if (text.startsWith(kAlarm))
-            raise(text.mid(kAlarm.size()), line.at);
+        if (text.startsWith(kAlarm))
+            alarm(QStringView(text).mid(kAlarm.size()), line.at);
         else if (text == QStringLiteral("Server meldet sich nicht"))
             open(Period::Kind::ServerSilent, line.at);
         else if (text == QStringLiteral("Server meldet sich wieder"))
@@ -53,6 +44,23 @@ public:
     }
 
 private:
+    void alarm(QStringView rest, const QDateTime& at) {
+        // By hand, not with a pattern: a month of records is tens of thousands of lines.
+        static const QString ended = QStringLiteral(" vom Server beendet");
+        static const QString acknowledged = QStringLiteral(" quittiert nach ");
+        if (rest.endsWith(ended))
+            return end(rest.chopped(ended.size()).toString(), at);
+        const qsizetype ack = rest.lastIndexOf(acknowledged);
+        if (ack >= 0 && rest.endsWith(QStringLiteral(" s"))) {
+            const QStringView seconds = rest.mid(ack + acknowledged.size()).chopped(2);
+            const bool digits =
+                !seconds.isEmpty() && std::all_of(seconds.begin(), seconds.end(),
+                                                  [](QChar c) { return c >= u'0' && c <= u'9'; });
+            if (digits)
+                return acknowledge(rest.left(ack).toString(), at);
+        }
+        raise(rest.toString(), at);
+    }
     void raise(const QString& nst, const QDateTime& at) {
         // The server reports one alarm at a time: another one takes the place of the last.
         if (m_open >= 0)
@@ -140,18 +148,18 @@ AlarmReport buildAlarmReport(const QList<RecordLine>& lines) {
 
 Filter today(const QDateTime& now) {
     const QDate day = now.date();
-    return {day.startOfDay(), day.addDays(1).startOfDay(), {}};
+    return {wallClock(day, {0, 0}), wallClock(day.addDays(1), {0, 0}), {}};
 }
 
 Filter lastNight(const QDateTime& now) {
     // Before eight in the morning the night is still going on; this is the one asked about.
     const QDate day = now.date();
-    return {QDateTime(day.addDays(-1), QTime(18, 0)), QDateTime(day, QTime(8, 0)), {}};
+    return {wallClock(day.addDays(-1), {18, 0}), wallClock(day, {8, 0}), {}};
 }
 
 Filter lastDays(const QDateTime& now, int days) {
     const QDate day = now.date();
-    return {day.addDays(1 - days).startOfDay(), day.addDays(1).startOfDay(), {}};
+    return {wallClock(day.addDays(1 - days), {0, 0}), wallClock(day.addDays(1), {0, 0}), {}};
 }
 
 QList<AlarmRow> filtered(const QList<AlarmRow>& rows, const Filter& filter) {

@@ -44,7 +44,9 @@ struct AlarmReport {
 
 AlarmReport buildAlarmReport(const QList<RecordLine>& lines);
 
-// The rows raised in [from, to) and, when `nst` is not empty, from that extension.
+// The rows raised in [from, to) and, when `nst` is not empty, from that extension. The times
+// are wall-clock times as the records hold them (`wallClock`); the periods offered are made
+// from the local time `now`.
 struct Filter {
     QDateTime from;
     QDateTime to;

@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 
-// A line of a record file: "yyyy-MM-dd hh:mm:ss  text", local time.
+// A line of a record file: "yyyy-MM-dd hh:mm:ss  text", in the local time of its writing.
+// The file says nothing of the time zone or daylight saving, so the time is kept as written,
+// a wall-clock time (see `wallClock`); reports compare and subtract such times only with each
+// other. It also spares a month of records tens of thousands of time zone look-ups.
 struct RecordLine {
     QDateTime at;
     QString text;
@@ -22,5 +25,7 @@ struct RecordRead {
 };
 
 RecordRead readRecords(const QString& path);
+// A time as the records hold it; for a local QDateTime `t`: wallClock(t.date(), t.time()).
+QDateTime wallClock(const QDate& date, const QTime& time);
 // One line; an empty date when it is not a record line.
 RecordLine parseRecordLine(const QString& line);
