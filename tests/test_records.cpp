@@ -206,7 +206,8 @@ private slots:
                  QByteArray("\xEF\xBB\xBFNst.;Ausgel\xC3\xB6st;Quittiert nach (s);Quittierungen;"
                             "Beendet;Dauer (s);Steht noch\r\n"
                             "17;06.12.2026 18:00:00;100;1;06.12.2026 23:59:59;21599;\r\n"));
-        QCOMPARE(csv::line({"=1+2", "a;b", "x\"y"}), QByteArray("'=1+2;\"a;b\";\"x\"\"y\"\r\n"));
+        QCOMPARE(csv::line({"=1+2", "a;b", "x\"y", "z\r"}),
+                 QByteArray("'=1+2;\"a;b\";\"x\"\"y\";\"z\r\"\r\n"));
     }
 };
 

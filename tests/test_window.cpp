@@ -28,6 +28,7 @@ private slots:
         w.fake.prompts.answers = {mb::IdCancel};
         w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().value(0)->trigger();
         QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
+        QCOMPARE(w.fake.beeper.beeps, (QList<QPair<int, int>>{{666, 200}}));
         QCOMPARE(ended.size(), 0);
         QVERIFY(w.fake.store.values.isEmpty());
         w.form->client().B1Click(); // OK: the settings saved, and the program ends
