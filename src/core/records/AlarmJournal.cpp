@@ -3,17 +3,13 @@
 #include "core/link/ServerWire.h"
 #include "core/watch/Watch.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <utility>
 
 namespace {
 
 constexpr int kTextLimit = 200;
-// Most file systems take 255 bytes for a name; a long text keeps its start and a digest.
-constexpr int kNameLimit = 120;
 
 QString escaped(QChar c) {
     return QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
@@ -67,22 +63,7 @@ void AlarmJournal::record(const QString& event) {
 }
 
 QString journalPath(const QString& dataDir, const QString& commandLineText) {
-    QString name;
-    for (const QChar c : commandLineText) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("/\\:*?\"<>|%").contains(c))
-            name += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
-        else
-            name += c;
-    }
-    if (name.toUtf8().size() > kNameLimit) {
-        const QByteArray digest =
-            QCryptographicHash::hash(commandLineText.toUtf8(), QCryptographicHash::Sha256);
-        name.truncate(kNameLimit / 2);
-        if (name.back().isHighSurrogate())
-            name.chop(1);
-        name += QLatin1Char('~') + QString::fromLatin1(digest.toHex().left(16));
-    }
-    return dataDir + QStringLiteral("/Alarme") + name + QStringLiteral(".txt");
+    return recordPath(dataDir, QStringLiteral("Alarme"), commandLineText);
 }
 
 QString journalText(const QString& serverText) {

@@ -42,8 +42,7 @@ private:
     bool m_failureReported = false;
 };
 
-// The journal of the client started with this command-line text, in `dataDir`: named after
-// the text as the window's position values are, with what a file name cannot hold escaped.
+// The journal of the client started with this command-line text, "Alarme….txt" in `dataDir`.
 QString journalPath(const QString& dataDir, const QString& commandLineText);
 
 // Text from the server as the journal holds it: on one line, control characters escaped,

@@ -1,14 +1,20 @@
 #include "core/records/RecordFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <utility>
 
 namespace {
+
+// Most file systems take 255 bytes for a name; a long text keeps its start and a digest.
+constexpr int kNameLimit = 120;
+
 QString older(const QString& path, int n) {
     return path + QLatin1Char('.') + QString::number(n);
 }
+
 } // namespace
 
 RecordFile::RecordFile(QString path, qint64 limitBytes)
@@ -47,4 +53,23 @@ QStringList recordFiles(const QString& path) {
     if (QFileInfo::exists(path))
         files << path;
     return files;
+}
+
+QString recordPath(const QString& dataDir, const QString& kind, const QString& commandLineText) {
+    QString name;
+    for (const QChar c : commandLineText) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || QStringLiteral("/\\:*?\"<>|%").contains(c))
+            name += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            name += c;
+    }
+    if (name.toUtf8().size() > kNameLimit) {
+        const QByteArray digest =
+            QCryptographicHash::hash(commandLineText.toUtf8(), QCryptographicHash::Sha256);
+        name.truncate(kNameLimit / 2);
+        if (name.back().isHighSurrogate())
+            name.chop(1);
+        name += QLatin1Char('~') + QString::fromLatin1(digest.toHex().left(16));
+    }
+    return dataDir + QLatin1Char('/') + kind + name + QStringLiteral(".txt");
 }

@@ -26,3 +26,8 @@ private:
 // The files of the records at `path` that exist, oldest first, so that reading them in this
 // order reads the lines in the order they were written.
 QStringList recordFiles(const QString& path);
+
+// The file of the records of one kind ("Alarme") kept by the client started with this
+// command-line text, in `dataDir`: named after the text as the window's position values are,
+// with what a file name cannot hold escaped, so that every instance keeps its own.
+QString recordPath(const QString& dataDir, const QString& kind, const QString& commandLineText);
