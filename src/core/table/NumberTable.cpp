@@ -232,6 +232,7 @@ NumberTable::Outcome NumberTable::saveRows() {
             continue;
         if (!m_link.Send(frames::clearCharges(old)))
             return refuseWithoutLink();
+        const QByteArray charges = trimmed(serverCell(line, Charges));
         // The server has cleared them: a save that cannot go out now must not ask again.
         TableLines[line] = savedLine({serverCell(line, Number),
                                       serverCell(line, Alarm),
@@ -240,13 +241,30 @@ NumberTable::Outcome NumberTable::saveRows() {
                                       serverCell(line, Remark)},
                                      "0.00");
         m_model.cellChanged(row, Charges);
+        emit chargesCleared(NummernModel::rowLabel(line), wire::fromWire(old),
+                            wire::fromWire(charges));
         for (int round = 0; round < kPumpRounds; ++round)
             QCoreApplication::processEvents();
     }
     if (!m_link.Send(frames::compose(frames::kSaveTable, saveBody(shown))))
         return refuseWithoutLink();
+    const QList<SentChange> changes = changesAtServer(shown);
     wentOut(shown);
+    emit rowsSent(changes);
     return Outcome::WentOut;
+}
+
+QList<SentChange> NumberTable::changesAtServer(const QList<Cells>& sent) const {
+    QList<SentChange> changes;
+    for (int row = 0; row < sent.size(); ++row)
+        for (Field f : kEditable) {
+            const QByteArray old = trimmed(serverCell(row, f));
+            const QByteArray now = trimmed(asSent(sent[row][f], f));
+            if (now != old)
+                changes.append({NummernModel::rowLabel(row), NummernModel::columnTitle(f),
+                                wire::fromWire(old), wire::fromWire(now)});
+        }
+    return changes;
 }
 
 void NumberTable::wentOut(const QList<Cells>& sent) {

@@ -7,11 +7,21 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QString>
 #include <functional>
 #include <optional>
 
 class Prompts;
 class ServerWire;
+
+// A cell whose text a save changed on the server, as the operator reads it: trimmed, empty
+// when blank.
+struct SentChange {
+    QString line;  // "Verb. 3": the place the row was sent to
+    QString field; // the column's title
+    QString old;   // what the server held at that place
+    QString now;
+};
 
 // The number table: the server's lines as last known and the operator's edits on them.
 //
@@ -78,6 +88,12 @@ signals:
     // The rows are about to be shown anew (a table, a sort, a save): an editor still open
     // must hand its text over now, or it closes with it.
     void aboutToRefill();
+    // A save went out. The server stores the rows by place, so a change is told against what
+    // it held at the place each row went to, whichever line the operator edited.
+    void rowsSent(const QList<SentChange>& changes);
+    // A "[___GLOE]" went out for the number the server held on `line` ("Verb. 3"), with the
+    // charges it had, trimmed.
+    void chargesCleared(const QString& line, const QString& nst, const QString& charges);
 
 private:
     struct Edit {
@@ -103,6 +119,7 @@ private:
     Outcome refuseWithoutLink();
     // The save went out: its rows are the server's lines now.
     void wentOut(const QList<table::Cells>& sent);
+    QList<SentChange> changesAtServer(const QList<table::Cells>& sent) const;
     QString preview() const;
 
     ServerWire& m_link;
