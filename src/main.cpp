@@ -16,6 +16,20 @@
 #include <QStandardPaths>
 #include <QTranslator>
 
+namespace {
+
+// Linux sets USER, Windows USERNAME; some session managers only LOGNAME.
+QString loginName() {
+    for (const char* name : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString login = qEnvironmentVariable(name);
+        if (!login.isEmpty())
+            return login;
+    }
+    return QStringLiteral("?");
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     const QString text = commandLineText(argc, argv);
     // The command line belongs to the instance text; Qt must not read options out of it.
@@ -32,9 +46,14 @@ int main(int argc, char** argv) {
     SettingsUserStore store;
     DesktopShellOpen shell;
     DesktopAlarmSound sound;
-    return runClient(
-        app, text,
-        Services{prompts, beeper, store, shell, sound, QCoreApplication::applicationDirPath(),
-                 QStandardPaths::standardLocations(QStandardPaths::AppConfigLocation),
-                 QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)});
+    Services services{prompts,
+                      beeper,
+                      store,
+                      shell,
+                      sound,
+                      QCoreApplication::applicationDirPath(),
+                      QStandardPaths::standardLocations(QStandardPaths::AppConfigLocation),
+                      QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)};
+    services.login = loginName();
+    return runClient(app, text, services);
 }

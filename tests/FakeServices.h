@@ -101,6 +101,7 @@ struct FakeServices {
         Services s{prompts,           beeper, store,          shell,           sound,
                    programDir.path(), {},     dataDir.path(), watchIntervalMs, 10};
         s.now = [this] { return clock; };
+        s.login = QStringLiteral("bediener");
         return s;
     }
 };

@@ -16,7 +16,8 @@ Client::Client(ServerWire* link, const QString& commandLineText, const Services&
     : QObject(parent), m_services(services), m_window(window), m_link(*link),
       m_settings({services.programDir, services.configDirs}, commandLineText, services.store),
       m_table(m_link, services.prompts), m_watch(m_link, m_services, window),
-      m_journal(journalPath(services.dataDir, commandLineText), services.now) {
+      m_journal(journalPath(services.dataDir, commandLineText), services.now),
+      m_changeLog(changeLogPath(services.dataDir, commandLineText), services.login, services.now) {
     link->setParent(this);
     m_settings.ReadSettings();
     Timer2.setInterval(services.tableRequestIntervalMs);
@@ -35,13 +36,14 @@ Client::Client(ServerWire* link, const QString& commandLineText, const Services&
     });
     connect(&m_link, &ServerWire::heartbeatReceived, &m_watch, &Watch::heartbeatAnswered);
     m_journal.follow(m_watch, m_link);
-    // Not from inside the socket's read handler, where the failing line may be written.
-    connect(
-        &m_journal, &AlarmJournal::cannotWrite, this,
-        [this](const QString& message) {
-            m_services.prompts.ask(message, kCaption, mb::Ok | mb::IconExclamation);
-        },
-        Qt::QueuedConnection);
+    m_changeLog.follow(m_table);
+    // Not from inside the socket's read handler or a save's questions, where the failing line
+    // may be written.
+    const auto tell = [this](const QString& message) {
+        m_services.prompts.ask(message, kCaption, mb::Ok | mb::IconExclamation);
+    };
+    connect(&m_journal, &AlarmJournal::cannotWrite, this, tell, Qt::QueuedConnection);
+    connect(&m_changeLog, &ChangeLog::cannotWrite, this, tell, Qt::QueuedConnection);
 }
 
 void Client::start() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/records/AlarmJournal.h"
+#include "core/records/ChangeLog.h"
 #include "core/services/Services.h"
 #include "core/settings/Settings.h"
 #include "core/table/NumberTable.h"
@@ -30,8 +31,8 @@ protected:
     ~ClientWindow() = default;
 };
 
-// The client without its window: the link, the table, the watch, the journal and the
-// settings, wired together, and the steps the window's buttons, its close box, the tray and
+// The client without its window: the link, the table, the watch, the journal, the change log
+// and the settings, wired together, and the steps the window's buttons, its close box, the tray and
 // an unhandled error set off. The window holds one and draws it; tests drive one through a
 // link in memory.
 //
@@ -47,6 +48,7 @@ public:
     NumberTable& table() { return m_table; }
     Watch& watch() { return m_watch; }
     AlarmJournal& journal() { return m_journal; }
+    ChangeLog& changeLog() { return m_changeLog; }
     const Settings& settings() const { return m_settings; }
 
     void start();
@@ -75,6 +77,7 @@ private:
     NumberTable m_table;
     Watch m_watch;
     AlarmJournal m_journal;
+    ChangeLog m_changeLog;
     QTimer Timer2;
 
     // A quit or an unhandled error that comes while a save is asking its questions ends the

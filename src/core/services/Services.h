@@ -23,7 +23,7 @@ struct Services {
     // for an installed client, the config folders (the user's first, then the system's).
     QString programDir;
     QStringList configDirs;
-    // Where the alarm journal goes: the user's data folder.
+    // Where the alarm journal and the change log go: the user's data folder.
     QString dataDir;
     // The watch tick, the table request after connecting, and how long a connection attempt
     // may take: less than a tick, so that every tick finds the last attempt settled.
@@ -32,4 +32,6 @@ struct Services {
     int connectTimeoutMs = 4000;
     // The local time of the records and of the acknowledgement times.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // Who works at this desktop, for the change log.
+    QString login = QStringLiteral("?");
 };

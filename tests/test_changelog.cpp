@@ -1,0 +1,170 @@
+#include "FakeServices.h"
+#include "MemoryWire.h"
+#include "TableFixtures.h"
+#include "core/Client.h"
+#include "core/records/ChangeLog.h"
+#include "core/table/NumberTable.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace fixtures;
+
+namespace {
+
+struct NoWindow final : ClientWindow {
+    void alertBegin() override {}
+    void alertEnd() override {}
+    QRect placement() const override { return {0, 0, 600, 200}; }
+    void commitOpenEditor() override {}
+    void bringForward() override {}
+    void HideToTray() override {}
+    void endProgram() override {}
+};
+
+QStringList lines(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+               : QStringList();
+}
+
+RecordRead asRead(const QStringList& lines) {
+    RecordRead read;
+    for (const QString& line : lines)
+        read.lines.append(parseRecordLine(line));
+    return read;
+}
+
+QStringList parts(const ChangeRow& r) {
+    return {r.at.toString("yyyy-MM-dd hh:mm:ss"), r.login, r.line, r.field, r.old, r.now};
+}
+
+// A table over a link in memory, its saves logged.
+struct Logged {
+    FakeServices fake;
+    MemoryWire link;
+    NumberTable table{link, fake.prompts};
+    ChangeLog log{changeLogPath(fake.dataDir.path(), {}), "bediener",
+                  [this] { return fake.clock; }};
+
+    explicit Logged(const QList<QByteArray>& lines) {
+        fake.clock = QDateTime(QDate(2026, 12, 7), QTime(8, 5, 9));
+        link.up();
+        log.follow(table);
+        table.tableArrived(tableFrame(lines));
+    }
+    QStringList written() const { return ::lines(log.filePath()); }
+};
+
+} // namespace
+
+class TestChangeLog : public QObject {
+    Q_OBJECT
+private slots:
+    // Each cell against what the server held at the place it was sent to, the clearing when
+    // it went out; a declined save is no change.
+    void aSaveIsLoggedAsTheServerStoresIt() {
+        Logged t({tableLine("101", "", "", "0.00", "T\xFCr\x81"),
+                  tableLine("102", "7", "", "12.50", "Gast")});
+        t.table.NummernGridSetEditText(0, table::Remark, "T\xFCr");
+        t.table.NummernGridSetEditText(1, table::Number, "112");
+        t.table.NummernGridSetEditText(1, table::Remark, "");
+        QVERIFY(t.table.SaveTable());
+        QCOMPARE(t.fake.prompts.texts().value(1), "Nst. 102 (112)  Gebühren löschen ? ");
+        const QStringList written{
+            "2026-12-07 08:05:09  bediener  Verb. 2  Gebühren gelöscht: Nst. 102 (12.50)",
+            "2026-12-07 08:05:09  bediener  Verb. 1  Bemerk.: Tür\\x81 → Tür",
+            "2026-12-07 08:05:09  bediener  Verb. 2  Ruf/Zi.-Nummer: 102 → 112",
+            "2026-12-07 08:05:09  bediener  Verb. 2  Bemerk.: Gast → (leer)"};
+        QCOMPARE(t.written(), written);
+
+        RecordRead read = readRecords(t.log.filePath());
+        const QList<ChangeRow> rows = changeRows(read);
+        QCOMPARE(read.skipped, 0);
+        QCOMPARE(parts(rows.value(0)), (QStringList{"2026-12-07 08:05:09", "bediener", "Verb. 2",
+                                                    "Gebühren gelöscht", "Nst. 102 (12.50)", ""}));
+        QCOMPARE(parts(rows.value(3)).mid(3), (QStringList{"Bemerk.", "Gast", "(leer)"}));
+
+        t.table.NummernGridSetEditText(0, table::Number, "100");
+        t.fake.prompts.answers = {mb::IdCancel};
+        t.table.SaveTable();
+        QCOMPARE(t.written(), written);
+    }
+
+    // Sorted rows go to the server's places in their new order and replace what was there.
+    void aSortedSaveIsLoggedByPlace() {
+        Logged t({tableLine("102"), tableLine("101")});
+        t.table.sortBy(table::Number);
+        t.table.NummernGridSetEditText(0, table::Remark, "neu");
+        QVERIFY(t.table.SaveTable());
+        QCOMPARE(
+            t.written(),
+            (QStringList{"2026-12-07 08:05:09  bediener  Verb. 1  Ruf/Zi.-Nummer: 102 → 101",
+                         "2026-12-07 08:05:09  bediener  Verb. 1  Bemerk.: (leer) → neu",
+                         "2026-12-07 08:05:09  bediener  Verb. 2  Ruf/Zi.-Nummer: 101 → 102"}));
+    }
+
+    // In the instance's file, under the operator's login, which cannot break the line; a file
+    // that cannot be written is told once, after the save's questions.
+    void theClientLogsItsSaves() {
+        FakeServices fake;
+        Services services = fake.services();
+        services.login = " Max  Muster\n ";
+        MemoryWire* link = new MemoryWire;
+        NoWindow window;
+        Client client(link, "Haus 2", services, window);
+        const QString path = changeLogPath(fake.dataDir.path(), "Haus 2");
+        QVERIFY(QDir().mkpath(path));
+        client.start();
+        link->up();
+        link->table({tableLine("102", "", "", "0.00")});
+        client.table().NummernGridSetEditText(0, table::Number, "112");
+        client.table().NummernGridSetEditText(0, table::Alarm, "7");
+        client.Button1Click();
+        QCOMPARE(fake.prompts.texts(), QStringList{"Änderung Speichern ?"});
+        QCoreApplication::processEvents();
+        QCOMPARE(fake.prompts.texts().size(), 2);
+        QVERIFY(fake.prompts.texts()[1].startsWith(
+            "Das Änderungsprotokoll kann nicht geschrieben werden:\n"));
+
+        QVERIFY(QDir(path).removeRecursively());
+        client.table().NummernGridSetEditText(0, table::Number, "113");
+        client.Button1Click();
+        RecordRead read = readRecords(path);
+        QCOMPARE(read.lines.value(0).text,
+                 "\\x20Max\\x20\\x20Muster\\x0a\\x20  Verb. 1  Ruf/Zi.-Nummer: 112 → 113");
+        QCOMPARE(changeRows(read).value(0).login, "\\x20Max\\x20\\x20Muster\\x0a\\x20");
+    }
+
+    // A line of another form or cut short is counted, not guessed at.
+    void linesOfAnotherFormAreSkippedAndCounted() {
+        RecordRead read = asRead({"2026-12-07 21:30:00  bediener  Verb. 12  Not Nummer.: (leer) "
+                                  "→ 1  2",
+                                  "2026-12-07 21:30:00  Client gestartet",
+                                  "2026-12-07 21:30:00    Verb. 1  Bemerk.: a → b",
+                                  "2026-12-07 21:30:00  bediener  Verb. 0  Bemerk.: a → b",
+                                  "2026-12-07 21:30:00  bediener  Verb. 1  Bemerk. a → b",
+                                  "2026-12-07 21:30:00  bediener  Verb. 1  Bemerk.: a",
+                                  "2026-12-07 21:30:00  bediener  Verb. 1"});
+        read.skipped = 1;
+        const QList<ChangeRow> rows = changeRows(read);
+        QCOMPARE(read.skipped, 7);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(parts(rows[0]).mid(1),
+                 (QStringList{"bediener", "Verb. 12", "Not Nummer.", "(leer)", "1  2"}));
+    }
+
+    void theCsvQuotesWhatWouldSplitAField() {
+        const QDateTime at(QDate(2026, 12, 7), QTime(8, 5, 9));
+        QCOMPARE(changeCsv({{at, "bediener", "Verb. 3", "Bemerk.", "a;b", "sagt \"hi\""},
+                            {at, "x", "Verb. 4", "Gebühren gelöscht", "1\n2", ""}}),
+                 "\xEF\xBB\xBF"
+                 "Datum;Uhrzeit;Bediener;Verb.;Feld;alt;neu\r\n"
+                 "07.12.2026;08:05:09;bediener;Verb. 3;Bemerk.;\"a;b\";\"sagt \"\"hi\"\"\"\r\n"
+                 "07.12.2026;08:05:09;x;Verb. 4;Geb\xC3\xBChren gel\xC3\xB6scht;\"1\n2\";\r\n");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChangeLog)
+#include "test_changelog.moc"
