@@ -2,6 +2,7 @@
 #include "RufNum/NummernDelegate.h"
 #include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
+#include "RufNum/Tray.h"
 #include "WindowFixture.h"
 
 #include <QAccessible>
@@ -108,9 +109,16 @@ private slots:
         QTRY_COMPARE(w.fake.prompts.texts(), QStringList{"Alarm von Nst. 17"});
         QLabel* notice = w.child<QLabel>("Label1");
         QCOMPARE(notice->text(), QStringLiteral(" ALARM = AUS !"));
+        QCOMPARE(notice->palette().color(QPalette::WindowText), QColor(Qt::red));
+        Tray* tray = w.form->findChild<Tray*>();
+        QCOMPARE(tray->state(), Tray::State::Alarm);
         w.peer.send(answer("\n\r\n\r"));
         QTRY_VERIFY(notice->isHidden());
+        QCOMPARE(tray->state(), Tray::State::Normal);
         QCOMPARE(forward, 1);
+        for (int tick = 0; tick < 5; ++tick) // unanswered
+            w.form->client().watch().Timer1Timer();
+        QCOMPARE(tray->state(), Tray::State::Alarm);
     }
 
     // A left click shows the window and asks for the table over a live link; the headline
@@ -296,6 +304,15 @@ private slots:
         };
         QVERIFY(ground(0));
         QVERIFY(!ground(1));
+    }
+
+    // The last title sorts too.
+    void aDoubleClickOnTheRemarksTitleSortsByThem() {
+        Window w;
+        QVERIFY(w.startWith(
+            {tableLine("102", "", "", "", "Bad"), tableLine("101", "", "", "", "Aula")}));
+        emit w.grid()->horizontalHeader()->sectionDoubleClicked(Remark);
+        QCOMPARE(trimmed(w.form->client().table().cell(0, Number)), QByteArray("101"));
     }
 
     // A table arriving while the operator types keeps what he typed, on its line, and his
