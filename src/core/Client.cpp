@@ -4,6 +4,7 @@
 #include "core/services/Beeper.h"
 #include "core/services/Prompts.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -103,7 +104,7 @@ void Client::B1Click() {
     if (answer != mb::IdOk)
         return;
     if (m_table.saveRunning()) {
-        m_endAfterSave = EndAfterSave::IfSaved;
+        endAfterSave(EndAfterSave::IfSaved);
         return;
     }
     // A refused save would lose the operator's edits if we ended now; stay, and show the
@@ -119,14 +120,48 @@ void Client::AppException(const QString& message) {
     m_watch.holdBusy();
     m_services.prompts.ask(message, kTitle, mb::Ok | mb::IconHand);
     if (m_table.saveRunning()) {
-        m_endAfterSave = EndAfterSave::Always;
+        endAfterSave(EndAfterSave::Always);
         return;
     }
     SaveSettingsAndTable();
     end();
 }
 
+void Client::desktopEnds() {
+    if (m_ended)
+        return;
+    if (m_table.saveRunning()) {
+        endAfterSave(EndAfterSave::Always);
+        return;
+    }
+    writeSettingsUntold();
+    end();
+}
+
+void Client::desktopMayEnd() {
+    writeSettingsUntold();
+}
+
+void Client::writeSettingsUntold() {
+    // A settings file that refuses our entries is not told: whoever would read the box is
+    // leaving, and it would hold up the end.
+    static_cast<void>(m_settings.WriteSettings(m_window.placement()));
+}
+
+void Client::endAfterSave(EndAfterSave when) {
+    m_endAfterSave = std::max(m_endAfterSave, when);
+}
+
 void Client::end() {
+    if (std::exchange(m_ended, true))
+        return;
+    // The end closes any box still open, answered by nobody: an alarm it showed was not
+    // acknowledged, the end line stays the journal's last, and a journal failing now is told
+    // to nobody. No tick opens a box meanwhile.
+    m_watch.holdBusy();
+    m_watch.disconnect(&m_journal);
+    m_link.disconnect(&m_journal);
+    m_journal.disconnect(this);
     m_journal.clientEnded(m_table.hasUnsentEdits());
     m_window.endProgram();
 }

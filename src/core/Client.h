@@ -63,12 +63,20 @@ public:
     void B1Click();
     // An error nobody handled: told, saved, ended.
     void AppException(const QString& message);
+    // The desktop ends the program (a signal, the session's end): the quit's steps without
+    // its question, for nobody may be there to answer. The settings are written; edits not
+    // sent stay unsent, and the journal's end line says so. A save asking its questions is
+    // let finish first. Once ended, nothing more.
+    void desktopEnds();
+    // The session asks for what is to be kept before it may end: the settings, unasked.
+    void desktopMayEnd();
     // The tray's click: a fresh table.
     void reload();
     void Timer2Timer();
 
 private:
     void end();
+    void writeSettingsUntold();
 
     Services m_services;
     ClientWindow& m_window;
@@ -80,11 +88,14 @@ private:
     ChangeLog m_changeLog;
     QTimer Timer2;
 
-    // A quit or an unhandled error that comes while a save is asking its questions ends the
-    // program once that save is over; ending at once would cut its questions short and the
-    // edits would go unsent without the operator having declined them.
+    // A quit, an unhandled error or the desktop's end that comes while a save is asking its
+    // questions ends the program once that save is over; ending at once would cut its
+    // questions short and the edits would go unsent without the operator having declined
+    // them. The strongest wish wins.
     enum class EndAfterSave { No, IfSaved, Always };
+    void endAfterSave(EndAfterSave when);
     EndAfterSave m_endAfterSave = EndAfterSave::No;
+    bool m_ended = false;
     // The settings file's refusal is told once a run, not at every save.
     bool m_settingsProblemShown = false;
 };

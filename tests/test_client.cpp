@@ -1,0 +1,116 @@
+// The core object's steps that span its parts: the desktop's end of the program.
+#include "FakeServices.h"
+#include "MemoryWire.h"
+#include "TableFixtures.h"
+#include "core/Client.h"
+#include "core/table/NummernModel.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace fixtures;
+
+namespace {
+
+const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
+const QString kEndedUnsent =
+    QStringLiteral("2026-12-07 21:30:00  Client beendet, ungesendete Änderungen nicht gesendet");
+
+struct Window final : ClientWindow {
+    int ended = 0;
+    void alertBegin() override {}
+    void alertEnd() override {}
+    QRect placement() const override { return {30, 40, 700, 300}; }
+    void commitOpenEditor() override {}
+    void bringForward() override {}
+    void HideToTray() override {}
+    void endProgram() override { ++ended; }
+};
+
+// Connected, a table loaded and a remark edited; nothing sent since.
+struct Edited {
+    FakeServices fake;
+    Window window;
+    MemoryWire* wire = new MemoryWire;
+    Client client;
+
+    explicit Edited(const QString& commandLineText = {})
+        : client(wire, commandLineText, fake.services(), window) {
+        client.start();
+        wire->up();
+        wire->table({tableLine("4711")});
+        NummernModel& model = client.table().model();
+        QVERIFY(model.setData(model.index(0, table::Remark), QStringLiteral("neu"), Qt::EditRole));
+        wire->take();
+    }
+    QStringList journal() {
+        QFile file(client.journal().filePath());
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                   : QStringList();
+    }
+};
+
+} // namespace
+
+class TestClient : public QObject {
+    Q_OBJECT
+private slots:
+    // Nobody may be there: no box, not even about a settings file that cannot take our
+    // entries, nothing sent; the placement kept (also when the session only asks for it), the
+    // end on record once, a box it closed not acknowledged, no box after it.
+    void theDesktopsEndAsksNothingAndSendsNothing() {
+        Edited c(QStringLiteral("Haus]2")); // names no section
+        const auto kept = [&] { return c.fake.store.writesTo.value("Position/LeftHaus]2"); };
+        c.client.desktopMayEnd();
+        QCOMPARE(kept(), 1);
+        c.wire->answer("\n\r17\n\r");
+        c.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
+            c.client.desktopEnds();
+            c.client.desktopEnds(); // a second signal
+        };
+        QCoreApplication::processEvents(); // the alarm shows from a posted event
+        c.wire->down();                    // the link goes with the window
+        QCOMPARE(c.window.ended, 1);
+        QCOMPARE(kept(), 2);
+        QCOMPARE(c.wire->take(), QList<QByteArray>{});
+        QCOMPARE(c.journal().last(), kEndedUnsent);
+        QCOMPARE(c.journal().filter("Client beendet").size(), 1);
+        for (int tick = 0; tick < 2; ++tick)
+            c.client.watch().Timer1Timer();
+        QCOMPARE(c.fake.prompts.texts(), QStringList{"Alarm von Nst. 17"});
+    }
+
+    // A save asking its questions is let finish, and the end follows whatever its outcome: a
+    // quit confirmed meanwhile, which would stay after a refused save, does not weaken it.
+    void theDesktopsEndWaitsForASaveAskingItsQuestions_data() {
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("sent") << false;
+        QTest::newRow("link lost, quit confirmed meanwhile") << true;
+    }
+    void theDesktopsEndWaitsForASaveAskingItsQuestions() {
+        QFETCH(bool, refused);
+        Edited c;
+        c.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
+            if (box.text != kSaveQuestion)
+                return;
+            c.client.desktopEnds();
+            c.client.desktopEnds();
+            if (refused) {
+                c.wire->down();
+                c.client.B1Click();
+            }
+            QCOMPARE(c.window.ended, 0);
+        };
+        QCOMPARE(c.client.SaveSettingsAndTable(), !refused);
+        QCOMPARE(c.window.ended, 1);
+        QCOMPARE(c.wire->take(), refused
+                                     ? QList<QByteArray>{}
+                                     : QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
+        QCOMPARE(c.journal().last(),
+                 refused ? kEndedUnsent : QStringLiteral("2026-12-07 21:30:00  Client beendet"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClient)
+#include "test_client.moc"
