@@ -4,6 +4,7 @@
 #include "core/services/ShellOpen.h"
 #include "platform/DesktopAlarmSound.h"
 #include "platform/DesktopShellOpen.h"
+#include "platform/EndSignals.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBoxPrompts.h"
 #include "platform/SettingsUserStore.h"
@@ -22,10 +23,13 @@
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -198,6 +202,43 @@ private slots:
         QVERIFY(InstanceGuard(QStringLiteral("Haus 2")).askRunningToActivate(2000));
         QTRY_COMPARE(asked.count(), 1);
     }
+
+#ifndef Q_OS_WIN
+    // Through the event loop, never from inside the handler; one the starter set to be
+    // ignored stays so, and what was there before comes back with the object.
+    void endSignalsArriveThroughTheLoop() {
+        struct sigaction before {};
+        QCOMPARE(::sigaction(SIGTERM, nullptr, &before), 0);
+        {
+            EndSignals ends;
+            QSignalSpy requested(&ends, &EndSignals::endRequested);
+            for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+                QCOMPARE(::kill(::getpid(), signal), 0);
+                QCOMPARE(requested.size(), 0);
+                QVERIFY(requested.wait(5000));
+                requested.clear();
+            }
+        }
+        struct sigaction now {};
+        QCOMPARE(::sigaction(SIGTERM, nullptr, &now), 0);
+        QVERIFY(now.sa_handler == before.sa_handler);
+        std::signal(SIGHUP, SIG_IGN);
+        const auto restore = qScopeGuard([] { std::signal(SIGHUP, SIG_DFL); });
+        EndSignals ends;
+        QSignalSpy requested(&ends, &EndSignals::endRequested);
+        QCOMPARE(::raise(SIGHUP), 0);
+        QVERIFY(!requested.wait(100));
+    }
+#else
+    // An end carried out, not one called off.
+    void theSessionsEndArrivesWhileItIsHandled() {
+        EndSignals ends;
+        QSignalSpy requested(&ends, &EndSignals::endRequested);
+        QVERIFY(::PostThreadMessageW(::GetCurrentThreadId(), WM_ENDSESSION, FALSE, 0));
+        QVERIFY(::PostThreadMessageW(::GetCurrentThreadId(), WM_ENDSESSION, TRUE, 0));
+        QTRY_COMPARE(requested.size(), 1);
+    }
+#endif
 
     void realBox() {
         const QString alarm = QStringLiteral("Alarm von Nst. <b>1</b>") + QString(10000, u'7');
