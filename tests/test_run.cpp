@@ -3,6 +3,7 @@
 #include "RufNum/Logo.h"
 #include "RufNum/RufNum.h"
 #include "RufNum/TorvanelApplication.h"
+#include "core/records/AlarmJournal.h"
 #include "platform/InstanceGuard.h"
 
 #include <QDataStream>
@@ -11,6 +12,10 @@
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
+#ifndef Q_OS_WIN
+#include <csignal>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -69,6 +74,36 @@ private slots:
         QTimer::singleShot(0, [] { throw 43; });
         QCoreApplication::processEvents();
         QCOMPARE(fake.prompts.shown.size(), 1);
+    }
+
+    // The desktop's end, by a signal or by its session manager: the quit's steps without
+    // a box, the end on record.
+    void theDesktopEndsTheRun_data() {
+        QTest::addColumn<bool>("signal");
+#ifndef Q_OS_WIN
+        QTest::newRow("SIGTERM") << true;
+#endif
+        QTest::newRow("the session's end") << false;
+    }
+    void theDesktopEndsTheRun() {
+        QFETCH(bool, signal);
+        FakeServices fake;
+        QTimer::singleShot(0, [signal] {
+#ifndef Q_OS_WIN
+            if (signal) {
+                ::kill(::getpid(), SIGTERM);
+                return;
+            }
+#endif
+            Q_UNUSED(signal)
+            QCoreApplication::quit();
+        });
+        QCOMPARE(run(fake, QStringLiteral("Haus 4")), 0);
+        QCOMPARE(fake.prompts.texts(), QStringList());
+        QVERIFY(fake.store.writesTo.contains("Position/LeftHaus 4"));
+        QFile journal(journalPath(fake.dataDir.path(), QStringLiteral("Haus 4")));
+        QVERIFY(journal.open(QIODevice::ReadOnly));
+        QVERIFY(journal.readAll().endsWith("  Client beendet\n"));
     }
 
     // One byte short is refused: rows padded to four bytes, and run-length rows with end marks.

@@ -3,6 +3,7 @@
 #include "RufNum/RufNum.h"
 #include "RufNum/TorvanelApplication.h"
 #include "core/services/Prompts.h"
+#include "platform/EndSignals.h"
 #include "platform/InstanceGuard.h"
 
 #include <QFontDatabase>
@@ -29,11 +30,27 @@ int runClient(TorvanelApplication& app, const QString& commandLineText, const Se
                 kTitle, mb::Ok);
             return 0;
         }
-        // The window hides into the tray; only the quit command or an error ends the program.
+        // The window hides into the tray; only the quit command or an error ends the program,
+        // or the desktop.
         app.setQuitOnLastWindowClosed(false);
+        // Before the window: a signal while it is built ends the run once the loop runs,
+        // rather than the process without its end steps.
+        EndSignals endSignals;
 
         TNummernForm form(commandLineText, services);
         form.FormCreate();
+        // The desktop's ends run the quit's steps without its question. The session's
+        // request to keep our data comes before its end, which another program may still
+        // call off: the watch must not have gone then.
+        Client& client = form.client();
+        QObject::connect(&endSignals, &EndSignals::endRequested, &client, &Client::desktopEnds);
+        QObject::connect(&app, &TorvanelApplication::quitRequested, &client, &Client::desktopEnds);
+#ifndef QT_NO_SESSIONMANAGER
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &client,
+                         &Client::desktopMayEnd);
+#endif
+        // Whatever else ends the loop still leaves the end line.
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &client, &Client::desktopEnds);
         // Leave the loop directly: quit() would first close every window, which for ours
         // means running the save routine a second time (and, when that save fails, raising
         // the error again and again instead of ending).

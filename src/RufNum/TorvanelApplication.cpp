@@ -1,5 +1,6 @@
 #include "RufNum/TorvanelApplication.h"
 
+#include <QMetaMethod>
 #include <exception>
 
 TorvanelApplication::TorvanelApplication(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -13,6 +14,15 @@ bool TorvanelApplication::notify(QObject* receiver, QEvent* event) {
         handle(QStringLiteral("Unbekannter Fehler"));
     }
     return false;
+}
+
+bool TorvanelApplication::event(QEvent* event) {
+    if (event->type() == QEvent::Quit &&
+        isSignalConnected(QMetaMethod::fromSignal(&TorvanelApplication::quitRequested))) {
+        emit quitRequested();
+        return true;
+    }
+    return QApplication::event(event);
 }
 
 void TorvanelApplication::handle(const QString& message) {
