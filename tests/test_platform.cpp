@@ -235,6 +235,8 @@ private slots:
         EndSignals ends;
         QSignalSpy requested(&ends, &EndSignals::endRequested);
         QVERIFY(::PostThreadMessageW(::GetCurrentThreadId(), WM_ENDSESSION, FALSE, 0));
+        QCoreApplication::processEvents();
+        QCOMPARE(requested.size(), 0);
         QVERIFY(::PostThreadMessageW(::GetCurrentThreadId(), WM_ENDSESSION, TRUE, 0));
         QTRY_COMPARE(requested.size(), 1);
     }

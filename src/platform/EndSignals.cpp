@@ -22,14 +22,16 @@ struct EndSignals::Source final : QAbstractNativeEventFilter {
     }
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override {
         const MSG* msg = static_cast<const MSG*>(message);
-        // wParam FALSE: the end was called off. Every top-level window hears it; the end
-        // runs once, all of it before the answer, for then Windows may end the process.
+        // wParam FALSE: the end was called off. Every top-level window hears it, and the
+        // client ends at the first; all of it before the answer, for then Windows may end the
+        // process.
         if (type != "windows_generic_MSG" || msg->message != WM_ENDSESSION || !msg->wParam)
             return false;
         ends();
         // Taken: what Qt would do next, quit and first close every window as if the operator
-        // had, is done already and our way.
-        *result = 0;
+        // had, is done already and our way. A message to no window has no answer.
+        if (result)
+            *result = 0;
         return true;
     }
 };
