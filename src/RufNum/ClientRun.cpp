@@ -30,8 +30,8 @@ int runClient(TorvanelApplication& app, const QString& commandLineText, const Se
                 kTitle, mb::Ok);
             return 0;
         }
-        // The window hides into the tray; only the quit command or an error ends the program,
-        // or the desktop.
+        // The window hides into the tray; the program ends by the quit command, an error or
+        // the desktop only.
         app.setQuitOnLastWindowClosed(false);
         // Before the window: a signal while it is built ends the run once the loop runs,
         // rather than the process without its end steps.
