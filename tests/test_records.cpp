@@ -62,6 +62,7 @@ private slots:
         wire.answer("\n\r\n\r");
         for (int tick = 0; tick < 5; ++tick)
             watch.Timer1Timer();
+        wire.answer("\n\r");
         journal.clientEnded(true);
         journal.clientEnded(false);
         QCOMPARE(lines(path),
@@ -72,6 +73,7 @@ private slots:
                               "2026-12-07 21:30:12  Alarm von Nst. 17 quittiert nach 12 s",
                               "2026-12-07 21:30:12  Alarm von Nst. 17 vom Server beendet",
                               "2026-12-07 21:30:12  Server meldet sich nicht",
+                              "2026-12-07 21:30:25  Server meldet sich wieder",
                               "2026-12-07 21:30:25  Client beendet, ungesendete Änderungen nicht "
                               "gesendet",
                               "2026-12-07 21:30:25  Client beendet"}));

@@ -134,6 +134,7 @@ private slots:
         w.clickTray();
         QVERIFY(!w.form->isMinimized());
         QCOMPARE(w.peer.connections, 1);
+        QCOMPARE(w.child<QLabel>("NummernText")->alignment(), Qt::AlignCenter);
         QTest::mouseClick(w.child<QLabel>("NummernText"), Qt::LeftButton);
         QCOMPARE(w.fake.shell.opened, QStringList{w.ini()});
         w.fake.shell.succeed = false;
