@@ -27,7 +27,7 @@ private slots:
         w.start();
         QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
         w.fake.prompts.answers = {mb::IdCancel};
-        w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().value(0)->trigger();
+        w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().last()->trigger();
         QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
         QCOMPARE(w.fake.beeper.beeps, (QList<QPair<int, int>>{{666, 200}}));
         QCOMPARE(ended.size(), 0);

@@ -5,7 +5,9 @@
 #include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
 #include "RufNum/Tray.h"
+#include "RufNum/report/ReportWindow.h"
 #include "core/link/ServerLink.h"
+#include "core/records/ChangeLog.h"
 #include "core/services/Beeper.h"
 #include "core/services/Prompts.h"
 
@@ -112,6 +114,7 @@ void TNummernForm::wireObjects() {
     connect(m_link, &ServerWire::connectedChanged, this, &TNummernForm::updateTrayIcon);
     connect(m_tray, &Tray::quitRequested, this, [this] { m_client.B1Click(); });
     connect(m_tray, &Tray::restoreRequested, this, &TNummernForm::TrayIconMessage);
+    connect(m_tray, &Tray::reportRequested, this, &TNummernForm::openReport);
 }
 
 void TNummernForm::buildComponents() {
@@ -200,6 +203,9 @@ void TNummernForm::buildComponents() {
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     save->setContext(Qt::WindowShortcut);
     connect(save, &QShortcut::activated, Button1, &QPushButton::click);
+    auto* report = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), this);
+    report->setContext(Qt::WindowShortcut);
+    connect(report, &QShortcut::activated, this, &TNummernForm::openReport);
     new ClickFilter(NummernText, [this] { NummernTextClick(); });
 }
 
@@ -211,6 +217,15 @@ void TNummernForm::fitColumnsToTitles() {
         NummernGrid->setColumnWidth(c, qMax(kColumnWidths[c + 1], titles->sectionSizeHint(c)));
     QHeaderView* labels = NummernGrid->verticalHeader();
     labels->setFixedWidth(qMax(kColumnWidths[0], labels->sizeHint().width()));
+}
+
+void TNummernForm::openReport() {
+    if (!m_report)
+        m_report =
+            std::make_unique<ReportWindow>(m_commandLineText, m_client.journal().filePath(),
+                                           changeLogPath(m_services.dataDir, m_commandLineText),
+                                           m_services.prompts, m_services.now);
+    m_report->open();
 }
 
 void TNummernForm::setCaption(QLabel* label, const QString& text) {

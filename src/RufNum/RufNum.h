@@ -7,12 +7,14 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QMenu;
 class QPushButton;
 class QTableView;
 class OuterPlacement;
+class ReportWindow;
 class Tray;
 class ServerLink;
 
@@ -32,6 +34,7 @@ class ServerLink;
 //   WriteSettings
 //   SendFrame, SaveFrame                                composed where sent (wire/Frames.h)
 //   NummernGridGetEditMask                              RufNum/EditMask.h
+//   the alarm report ("Alarmprotokoll")                 ReportWindow RufNum/report/
 //   everything else (FormCreate, HideToTray, tray,      this window
 //   NummernText, Label1, Label2 ...)
 class TNummernForm : public QWidget, private ClientWindow {
@@ -60,6 +63,8 @@ private:
     void updateTrayIcon();
     void NummernTextClick();
     void NummernGridDblClick(int column);
+    // The alarm report beside the window, read afresh (the tray menu, Strg+J).
+    void openReport();
 
     // What the client asks of its window
     void HideToTray() override;
@@ -101,4 +106,7 @@ private:
     GridPlace m_place;
     // Where the window was left, frame included, and where it is.
     OuterPlacement* m_placement = nullptr;
+    // Made when first asked for; a window of its own, so that it stays while this one is in
+    // the tray.
+    std::unique_ptr<ReportWindow> m_report;
 };

@@ -51,6 +51,9 @@ QIcon recoloured(const QIcon& icon, std::optional<int> hue) {
 Tray::Tray(const QIcon& icon, const QString& commandLineText, QObject* parent)
     : QObject(parent), TrayIcon(icon), PopupMenu1(std::make_unique<QMenu>()),
       m_icon(new QSystemTrayIcon(icon, this)) {
+    m_report = PopupMenu1->addAction(QStringLiteral("Alarmprotokoll …"));
+    connect(m_report, &QAction::triggered, this, &Tray::reportRequested);
+    PopupMenu1->addSeparator();
     B1 = PopupMenu1->addAction(QStringLiteral("TorvanelClient Beenden"));
     connect(B1, &QAction::triggered, this, &Tray::quitRequested);
     m_icon->setToolTip(tipFor(commandLineText));

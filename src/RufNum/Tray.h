@@ -12,7 +12,7 @@ class QMenu;
 // The client lives in the tray: the icon stays from construction until the program ends
 // through its menu or an unhandled error, whatever the tray option says. Its tip is the
 // command-line text, its colour the state; a left click asks for the window, and its menu
-// holds the only way to end the program.
+// holds the report and the only way to end the program.
 class Tray : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +31,8 @@ signals:
     void restoreRequested();
     // The menu's "TorvanelClient Beenden".
     void quitRequested();
+    // The menu's "Alarmprotokoll …".
+    void reportRequested();
 
 private:
     void TrayIconMessage(QSystemTrayIcon::ActivationReason reason);
@@ -41,6 +43,7 @@ private:
     QIcon m_offlineIcon;
     State m_state = State::Normal;
     std::unique_ptr<QMenu> PopupMenu1;
+    QAction* m_report = nullptr;
     QAction* B1 = nullptr;
     QSystemTrayIcon* m_icon = nullptr;
 };
