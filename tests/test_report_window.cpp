@@ -1,0 +1,363 @@
+// The report window over a journal written by hand, its exports, and how it is opened.
+#include "RufNum/TorvanelApplication.h"
+#include "RufNum/report/AlarmTableModel.h"
+#include "RufNum/report/AlarmsTab.h"
+#include "RufNum/report/ChangesTab.h"
+#include "RufNum/report/FileExport.h"
+#include "RufNum/report/PeriodChoice.h"
+#include "RufNum/report/ReportChart.h"
+#include "RufNum/report/ReportTexts.h"
+#include "RufNum/report/ReportWindow.h"
+#include "WindowFixture.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QMenu>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+using namespace window_test;
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 30));
+
+void append(const QString& path, const QStringList& lines) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write((lines.join('\n') + '\n').toUtf8());
+}
+
+// A night and a day: 17 acknowledged in the evening, 21 late at night around a silent server
+// and a client that was not running, and 17 again tonight, standing and never acknowledged.
+struct Report {
+    ScriptedPrompts prompts;
+    QTemporaryDir dir;
+    QString journal = dir.filePath("Alarme.txt");
+    QDateTime now = kNow;
+    ReportWindow window{"Haus2", journal, dir.filePath("Aenderungen.txt"), prompts,
+                        [this] { return now; }};
+    QString chosen; // the file the next export writes
+
+    Report(const QStringList& lines = {
+               "2026-12-06 17:00:00  Client gestartet", "2026-12-06 22:10:00  Alarm von Nst. 17",
+               "2026-12-06 22:10:12  Alarm von Nst. 17 quittiert nach 12 s",
+               "2026-12-06 22:14:00  Alarm von Nst. 17 vom Server beendet",
+               "2026-12-07 02:00:00  Server meldet sich nicht",
+               "2026-12-07 02:05:00  Server meldet sich wieder",
+               "2026-12-07 03:30:00  Alarm von Nst. 21",
+               "2026-12-07 03:31:35  Alarm von Nst. 21 quittiert nach 95 s",
+               "2026-12-07 03:40:00  Alarm von Nst. 21 vom Server beendet",
+               "2026-12-07 04:00:00  Alarm von Nst. 30",
+               "2026-12-07 04:01:00  Alarm von Nst. 30 vom Server beendet",
+               "2026-12-07 06:00:00  Client beendet", "2026-12-07 07:00:00  Client gestartet",
+               "2026-12-07 12:00:00  Verbindung zum Server verloren",
+               "2026-12-07 12:01:00  Verbindung zum Server hergestellt",
+               "2026-12-07 20:00:00  Alarm von Nst. 17", "kaputt"}) {
+        append(journal, lines);
+        window.setChooseFile(
+            [this](QWidget*, const QString&, const QString&, const QString&) { return chosen; });
+        window.open();
+    }
+    // On the alarms' tab; the window's own button is found from there too.
+    template <typename T> T* child(const char* name) const {
+        const QString n = QString::fromLatin1(name);
+        T* found = window.findChild<AlarmsTab*>()->findChild<T*>(n);
+        return found ? found : window.findChild<T*>(n);
+    }
+    AlarmTableModel& alarms() const {
+        return *static_cast<AlarmTableModel*>(child<QTableView>("alarms")->model());
+    }
+    QString summary() const { return child<QLabel>("summary")->text(); }
+    void exportAs(const QString& path, const char* button) {
+        chosen = path;
+        child<QPushButton>(button)->click();
+    }
+};
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A device that keeps what the chart drew: its texts, one after the other, and its bars.
+class Drawn final : public QPaintDevice, private QPaintEngine {
+public:
+    static constexpr int kWidth = 700;
+    QString texts;
+    QList<QRectF> bars;
+
+    Drawn() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    void draw(const ChartData& data) {
+        QPainter painter(this);
+        drawReportChart(painter, QRectF(0, 0, kWidth, 300), data);
+    }
+
+private:
+    QPaintEngine* paintEngine() const override { return const_cast<Drawn*>(this); }
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+        case PdmWidth:
+            return kWidth;
+        case PdmHeight:
+            return 300;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 96;
+        }
+    }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return User; }
+    void updateState(const QPaintEngineState& state) override {
+        if (state.state() & DirtyBrush)
+            m_brush = state.brush();
+        if (state.state() & DirtyTransform)
+            m_transform = state.transform();
+    }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawTextItem(const QPointF&, const QTextItem& item) override { texts += item.text(); }
+    void drawRects(const QRectF* rects, int count) override {
+        for (int i = 0; i < count; ++i)
+            if (m_brush.color() == QColor(0x4a, 0x7e, 0xbb))
+                bars << m_transform.mapRect(rects[i]);
+    }
+    QBrush m_brush;
+    QTransform m_transform;
+};
+
+int pdfPages(const QByteArray& pdf) {
+    return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page "));
+}
+
+} // namespace
+
+class TestReportWindow : public QObject {
+    Q_OBJECT
+private slots:
+    // Today by default; the period, the extension and the limit each change rows and summary.
+    void theAlarmsFollowTheFilters() {
+        Report r;
+        QCOMPARE(r.window.windowTitle(), QStringLiteral("Alarmprotokoll – Haus2"));
+        QCOMPARE(r.alarms().rowCount(), 3);
+        const QModelIndex standing = r.alarms().index(2, 0);
+        QCOMPARE(standing.data().toString(), QStringLiteral("17"));
+        QCOMPARE(standing.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+        for (int row : {0, 1}) // acknowledged; ended unacknowledged
+            QVERIFY(!r.alarms().index(row, 0).data(Qt::ForegroundRole).isValid());
+        QCOMPARE(r.summary(), QStringLiteral("3 Alarme · quittiert nach min. 1 min 35 s, Median "
+                                             "1 min 35 s, max. 1 min 35 s · 3 nicht binnen 60 s "
+                                             "quittiert · 2 nie quittiert"));
+        QCOMPARE(r.child<QLabel>("problems")->text(),
+                 QStringLiteral("1 Zeile in unbekannter Form übersprungen."));
+
+        QAbstractItemModel& periods = *r.child<QTableView>("periods")->model();
+        QCOMPARE(periods.rowCount(), 3);
+        r.child<QComboBox>("period")->setCurrentIndex(1); // last night, 18 to 8
+        QCOMPARE(r.alarms().rowCount(), 3);
+        QCOMPARE(periods.rowCount(), 2);
+        QCOMPARE(periods.index(0, 0).data().toString(),
+                 report::periodText(report::Period::Kind::ServerSilent));
+        QCOMPARE(periods.index(1, 0).data().toString(),
+                 report::periodText(report::Period::Kind::ClientNotRunning));
+        r.child<QLineEdit>("nst")->setText("17");
+        QCOMPARE(r.summary(), QStringLiteral("1 Alarm · quittiert nach min. 12 s, Median 12 s, "
+                                             "max. 12 s · 0 nicht binnen 60 s quittiert · 0 nie "
+                                             "quittiert"));
+        r.child<QSpinBox>("limit")->setValue(10);
+        QVERIFY(r.summary().contains("1 nicht binnen 10 s quittiert"));
+
+        auto* from = r.child<QDateTimeEdit>("from");
+        QVERIFY(!from->isEnabled());
+        r.child<QComboBox>("period")->setCurrentIndex(3); // from-to, starting from last night
+        QVERIFY(from->isEnabled());
+        from->setDateTime(QDateTime(QDate(2026, 12, 6), QTime(23, 0)));
+        QCOMPARE(r.alarms().rowCount(), 0);
+        QCOMPARE(r.summary(), QStringLiteral("Keine Alarme im Zeitraum"));
+
+        r.child<QLineEdit>("nst")->clear(); // "Heute" moves on with the clock at a refresh
+        r.child<QComboBox>("period")->setCurrentIndex(0);
+        QCOMPARE(r.alarms().rowCount(), 3);
+        r.now = kNow.addDays(1);
+        r.child<QPushButton>("refresh")->click();
+        QCOMPARE(r.alarms().rowCount(), 0);
+    }
+
+    // The shown rows as CSV; a PDF of one page, or of several for many alarms; a folder that
+    // cannot be written is named and left without a file.
+    void exportsWriteWholeFilesOrNone() {
+        Report r;
+        QTemporaryDir out;
+        r.child<QLineEdit>("nst")->setText("21");
+        r.exportAs(out.filePath("a.csv"), "csv");
+        const QByteArray csv = contents(out.filePath("a.csv"));
+        QCOMPARE(csv, report::alarmCsv(r.alarms().rows()));
+        QCOMPARE(r.alarms().rows().size(), 1);
+        r.exportAs(out.filePath("a.pdf"), "pdf");
+        QCOMPARE(pdfPages(contents(out.filePath("a.pdf"))), 1);
+
+        QStringList many;
+        for (int i = 0; i < 120; ++i)
+            many << QStringLiteral("2026-12-07 08:%1:00  Alarm von Nst. %2")
+                        .arg(i / 2, 2, 10, QLatin1Char('0'))
+                        .arg(i);
+        append(r.journal, many);
+        r.child<QPushButton>("refresh")->click();
+        r.child<QLineEdit>("nst")->clear();
+        r.exportAs(out.filePath("b.pdf"), "pdf");
+        const int pages = pdfPages(contents(out.filePath("b.pdf")));
+        QVERIFY(pages > 2);
+#ifndef Q_OS_WIN // poppler-utils is a Debian package
+        // The heading once, the column titles and the page's number on every page.
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", {out.filePath("b.pdf"), "-"});
+        QVERIFY2(pdftotext.waitForFinished(), "pdftotext (poppler-utils) is missing");
+        const QStringList text =
+            QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+        QCOMPARE(text.size(), pages);
+        QVERIFY(text[0].contains("Alarmprotokoll – Haus2\nHeute: 07.12.2026 00:00 – 08.12.2026"));
+        for (int page = 0; page < pages; ++page)
+            QVERIFY(text[page].contains("Quittierungen") &&
+                    text[page].contains(QString("Seite %1 von %2").arg(page + 1).arg(pages)));
+#endif
+
+        QVERIFY(QFile(out.filePath("Datei")).open(QIODevice::WriteOnly));
+        const QStringList before = QDir(out.path()).entryList(QDir::Files);
+        r.exportAs(out.filePath("Datei/c.pdf"), "pdf");
+        QCOMPARE(r.prompts.texts(),
+                 QStringList{"Die Datei kann nicht geschrieben werden:\n" +
+                             QDir::toNativeSeparators(out.filePath("Datei/c.pdf")) + '\n' +
+                             r.prompts.texts().value(0).section('\n', 2)});
+        QVERIFY(!r.prompts.texts().value(0).section('\n', 2).isEmpty());
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files), before);
+
+        FileExport files(r.prompts); // a write that fails half-way leaves the old file
+        files.setChooseFile([&](QWidget*, const QString&, const QString&, const QString&) {
+            return out.filePath("a.csv");
+        });
+        QVERIFY(!files.save(nullptr, {}, {}, {}, [](QIODevice& device, QString& why) {
+            device.write("halb");
+            why = QStringLiteral("Datenträger voll");
+            return false;
+        }));
+        QCOMPARE(r.prompts.texts().last().section('\n', 1),
+                 QDir::toNativeSeparators(out.filePath("a.csv")) + "\nDatenträger voll");
+        QCOMPARE(contents(out.filePath("a.csv")), csv);
+    }
+
+    // Each hour's bar and label, the limit, and for no alarms only the notice.
+    void theChartSaysWhatItDraws() {
+        const report::Filter night = report::lastNight(kNow);
+        report::AlarmRow late{"17", night.from.addSecs(4 * 3600 + 60), 95, 1, {}, false};
+        report::AlarmRow never{"21", night.from.addSecs(4 * 3600 + 120), {}, 0, {}, true};
+        const QList<report::AlarmRow> rows{late, never};
+        Drawn drawn;
+        drawn.draw({night, report::alarmsPerHour(rows, night), rows, 60});
+        for (const char* text :
+             {"Alarme je Stunde", "18:00", "07.12.", "08:00", "Grenze 60 s", "× nicht quittiert"})
+            QVERIFY2(drawn.texts.contains(QString::fromUtf8(text)), text);
+        // One bar, for both alarms, over the fifth of the night's fourteen hours.
+        QCOMPARE(drawn.bars.size(), 1);
+        const double hour = drawn.bars[0].width() + 2;
+        QVERIFY(qAbs(drawn.bars[0].left() - (Drawn::kWidth - 12 - 10 * hour + 1)) < 0.5);
+        Drawn none;
+        none.draw({night, report::alarmsPerHour({}, night), {}, 60});
+        QCOMPARE(none.texts, QStringLiteral("Keine Alarme im Zeitraum"));
+        QVERIFY(none.bars.isEmpty());
+    }
+
+    // Seconds, minutes, hours; a name for one day or for the days a period touches.
+    void textsOfTheReport() {
+        QCOMPARE(report_text::duration(59), QStringLiteral("59 s"));
+        QCOMPARE(report_text::duration(60), QStringLiteral("1 min 00 s"));
+        QCOMPARE(report_text::duration(3599), QStringLiteral("59 min 59 s"));
+        QCOMPARE(report_text::duration(3600 + 61), QStringLiteral("1 h 01 min"));
+        QCOMPARE(report_text::fileName("Alarme", report::today(kNow), "csv"),
+                 QStringLiteral("Alarme 2026-12-07.csv"));
+        QCOMPARE(report_text::fileName("Alarme", report::lastNight(kNow), "pdf"),
+                 QStringLiteral("Alarme 2026-12-06 bis 2026-12-07.pdf"));
+    }
+
+    // The changes of the period chosen, counted and exported as shown.
+    void theChangesFollowThePeriod() {
+        ScriptedPrompts prompts;
+        FileExport files(prompts);
+        QTemporaryDir out;
+        files.setChooseFile([&](QWidget*, const QString&, const QString&, const QString&) {
+            return out.filePath("c.csv");
+        });
+        PeriodChoice period([] { return kNow; });
+        ChangesTab tab(period, files);
+        tab.setRows({{kNow.addDays(-2), "anna", "Verb. 3", "Bemerk.", "frei", "Gast"},
+                     {kNow, "ben", "Verb. 4", "Gebühren gelöscht", "1,20", ""}},
+                    {});
+        const auto* count = tab.findChild<QLabel*>("count");
+        QCOMPARE(count->text(), QStringLiteral("1 Änderung"));
+        period.choose(PeriodChoice::LastWeek);
+        QCOMPARE(count->text(), QStringLiteral("2 Änderungen"));
+        period.choose(PeriodChoice::LastNight);
+        QCOMPARE(count->text(), QStringLiteral("Keine Änderungen im Zeitraum"));
+        period.choose(PeriodChoice::Today);
+        tab.findChild<QPushButton*>("csv")->click();
+        QCOMPARE(contents(out.filePath("c.csv")),
+                 changeCsv({{kNow, "ben", "Verb. 4", "Gebühren gelöscht", "1,20", ""}}));
+    }
+
+    // From the tray menu, above the quit item, and by Strg+J: one window, read afresh each time,
+    // while the main window goes on.
+    void theTrayAndStrgJOpenOneReportReadAfresh() {
+        Window w;
+        w.start();
+        w.form->show();
+        QApplication::setActiveWindow(w.form.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        const QList<QAction*> menu =
+            w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions();
+        QCOMPARE(menu.first()->text(), QStringLiteral("Alarmprotokoll …"));
+        QCOMPARE(menu.last()->text(), QStringLiteral("TorvanelClient Beenden"));
+        const QString journal = w.form->client().journal().filePath();
+        append(journal, {"2026-12-07 20:00:00  Alarm von Nst. 17"});
+        menu.first()->trigger();
+        const auto reports = [] {
+            QList<ReportWindow*> found;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* report = qobject_cast<ReportWindow*>(top))
+                    found << report;
+            return found;
+        };
+        QCOMPARE(reports().size(), 1);
+        ReportWindow* report = reports().first();
+        QVERIFY(report->isVisible());
+        QCOMPARE(report->windowTitle(), QStringLiteral("Alarmprotokoll"));
+        auto* alarms = report->findChild<QTableView*>("alarms")->model();
+        QCOMPARE(alarms->rowCount(), 1);
+        report->close();
+        append(journal, {"2026-12-07 20:05:00  Alarm von Nst. 18"});
+        QApplication::setActiveWindow(w.form.get());
+        QTest::keyClick(w.form.get(), Qt::Key_J, Qt::ControlModifier);
+        QCOMPARE(reports(), QList<ReportWindow*>{report});
+        QVERIFY(report->isVisible());
+        QCOMPARE(alarms->rowCount(), 2);
+        QVERIFY(w.form->isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TorvanelApplication app(argc, argv);
+    TestReportWindow t;
+    return QTest::qExec(&t, argc, argv);
+}
+#include "test_report_window.moc"
