@@ -7,7 +7,6 @@
 #include "RufNum/Tray.h"
 #include "RufNum/report/ReportWindow.h"
 #include "core/link/ServerLink.h"
-#include "core/records/ChangeLog.h"
 #include "core/services/Beeper.h"
 #include "core/services/Prompts.h"
 
@@ -221,10 +220,9 @@ void TNummernForm::fitColumnsToTitles() {
 
 void TNummernForm::openReport() {
     if (!m_report)
-        m_report =
-            std::make_unique<ReportWindow>(m_commandLineText, m_client.journal().filePath(),
-                                           changeLogPath(m_services.dataDir, m_commandLineText),
-                                           m_services.prompts, m_services.now);
+        m_report = std::make_unique<ReportWindow>(m_commandLineText, m_client.journal().filePath(),
+                                                  m_client.changeLog().filePath(),
+                                                  m_services.prompts, m_services.now);
     m_report->open();
 }
 

@@ -1,6 +1,7 @@
 #include "RufNum/report/PeriodChoice.h"
 
 #include "RufNum/report/ReportTexts.h"
+#include "core/records/RecordLines.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -18,6 +19,16 @@ QDateTimeEdit* dateTimeEdit(const QString& name, QWidget* parent) {
     edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy hh:mm"));
     edit->setCalendarPopup(true);
     return edit;
+}
+
+// The fields show and take local times; the records' times are the clock's reading as written,
+// and the same reading is meant, whatever the time zone says of it.
+QDateTime asRecorded(const QDateTime& typed) {
+    return wallClock(typed.date(), typed.time());
+}
+
+QDateTime asTyped(const QDateTime& recorded) {
+    return QDateTime(recorded.date(), recorded.time());
 }
 
 } // namespace
@@ -70,17 +81,19 @@ void PeriodChoice::recompute() {
     case LastWeek:
         m_filter = report::lastDays(now, 7);
         break;
-    case Range:
-        // Seconds cannot be typed; a period begins and ends on a whole minute.
-        // An end before the start is read as an empty period, not as one backwards.
-        m_filter = {m_from->dateTime(), std::max(m_from->dateTime(), m_to->dateTime()), {}};
+    case Range: {
+        // The records hold the clock's reading, and so do the fields; an end before the start
+        // is read as an empty period, not as one backwards.
+        const QDateTime from = asRecorded(m_from->dateTime());
+        m_filter = {from, std::max(from, asRecorded(m_to->dateTime())), {}};
         break;
+    }
     }
     if (choice != Range) {
         const QSignalBlocker fromBlocker(m_from);
         const QSignalBlocker toBlocker(m_to);
-        m_from->setDateTime(m_filter.from);
-        m_to->setDateTime(m_filter.to);
+        m_from->setDateTime(asTyped(m_filter.from));
+        m_to->setDateTime(asTyped(m_filter.to));
     }
     m_from->setEnabled(choice == Range);
     m_to->setEnabled(choice == Range);

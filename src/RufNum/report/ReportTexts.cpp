@@ -1,6 +1,5 @@
 #include "RufNum/report/ReportTexts.h"
 
-#include <QDir>
 #include <QStringList>
 
 namespace report_text {
@@ -50,17 +49,14 @@ QString summary(const report::Summary& s, qint64 limitS) {
     return parts.join(QStringLiteral(" · "));
 }
 
-QString readProblems(const RecordRead& read) {
+QString readProblems(int skipped, const QStringList& unreadable) {
     QStringList parts;
-    if (read.skipped == 1)
+    if (skipped == 1)
         parts << QStringLiteral("1 Zeile in unbekannter Form übersprungen.");
-    else if (read.skipped > 1)
-        parts << QStringLiteral("%1 Zeilen in unbekannter Form übersprungen.").arg(read.skipped);
-    QStringList files;
-    for (const QString& file : read.unreadable)
-        files << QDir::toNativeSeparators(file);
-    if (!files.isEmpty())
-        parts << QStringLiteral("Nicht lesbar: ") + files.join(QStringLiteral(", "));
+    else if (skipped > 1)
+        parts << QStringLiteral("%1 Zeilen in unbekannter Form übersprungen.").arg(skipped);
+    if (!unreadable.isEmpty())
+        parts << QStringLiteral("Nicht lesbar: ") + unreadable.join(QStringLiteral(", "));
     return parts.join(QLatin1Char(' '));
 }
 

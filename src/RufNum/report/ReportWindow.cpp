@@ -52,11 +52,14 @@ void ReportWindow::open() {
 
 void ReportWindow::refresh() {
     const RecordRead journal = readRecords(m_journalPath);
-    m_alarms->setReport(report::buildAlarmReport(journal.lines),
-                        report_text::readProblems(journal));
+    report::AlarmReport alarms = report::buildAlarmReport(journal.lines);
+    // A line the report does not know is as lost to the operator as one in another form.
+    const int skipped = journal.skipped + alarms.unknownLines;
+    m_alarms->setReport(std::move(alarms), report_text::readProblems(skipped, journal.unreadable));
     RecordRead changes = readRecords(m_changeLogPath);
     QList<ChangeRow> rows = changeRows(changes);
-    m_changes->setRows(std::move(rows), report_text::readProblems(changes));
+    m_changes->setRows(std::move(rows),
+                       report_text::readProblems(changes.skipped, changes.unreadable));
     // "Heute" and the others move on with the clock.
     m_period->refresh();
 }
