@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         const double buildMs = bestMs([&] { r = report::buildAlarmReport(records.lines); });
         const double sumMs = bestMs([&] {
             const auto rows = report::filtered(r.alarms, report::lastDays(now, 7));
-            report::summarize(rows, 60);
+            report::summarize(rows, 60, now);
             report::alarmsPerHour(rows, report::lastDays(now, 7));
         });
         std::printf("%s: %lld lines, %lld alarms; read %.1f ms, alarms and periods %.1f ms, "

@@ -193,13 +193,19 @@ private slots:
         QCOMPARE(nsts(report::today(now)), QStringList{"31"});
         QCOMPARE(nsts(report::lastDays(now, 7)), (QStringList{"5", "17", "23", "31"}));
         QCOMPARE(nsts({night.from, night.to, QStringLiteral(" 23")}), QStringList{"23"});
-        const report::Summary s = report::summarize(report::filtered(r.alarms, night), 60);
+        const report::Summary s = report::summarize(report::filtered(r.alarms, night), 60, now);
         QCOMPARE(s.alarms, 3);
         QCOMPARE(s.unacknowledged, 1);
         QCOMPARE(s.minS, 31);
         QCOMPARE(s.medianS, 65);
         QCOMPARE(s.maxS, 100);
         QCOMPARE(s.overLimit, 2); // 100 s, and 31 never answered
+        // One standing unanswered is late once its limit has passed.
+        const QDateTime raised(QDate(2027, 5, 1), QTime(10, 0));
+        const QList<report::AlarmRow> standing{
+            {"9", wallClock(raised.date(), raised.time()), {}, 0, {}, true}};
+        QCOMPARE(report::summarize(standing, 60, raised.addSecs(60)).overLimit, 0);
+        QCOMPARE(report::summarize(standing, 60, raised.addSecs(61)).overLimit, 1);
         QList<int> hours(14, 0);
         hours[0] = hours[5] = hours[13] = 1;
         QCOMPARE(report::alarmsPerHour(r.alarms, night), hours);

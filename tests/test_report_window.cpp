@@ -164,7 +164,7 @@ private slots:
         for (int row : {0, 1}) // acknowledged; ended unacknowledged
             QVERIFY(!r.alarms().index(row, 0).data(Qt::ForegroundRole).isValid());
         QCOMPARE(r.summary(), QStringLiteral("3 Alarme · quittiert nach min. 1 min 35 s, Median "
-                                             "1 min 35 s, max. 1 min 35 s · 2 nicht binnen 60 s "
+                                             "1 min 35 s, max. 1 min 35 s · 3 nicht binnen 60 s "
                                              "quittiert · 2 nie quittiert"));
         QCOMPARE(r.child<QLabel>("problems")->text(),
                  QStringLiteral("2 Zeilen in unbekannter Form übersprungen."));

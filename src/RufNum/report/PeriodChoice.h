@@ -27,6 +27,7 @@ public:
     void choose(Choice choice);
     // "Heute" and the others move on with the clock.
     void refresh();
+    QDateTime now() const { return m_now(); }
 
 signals:
     void changed();

@@ -180,7 +180,8 @@ QList<Period> filtered(const QList<Period>& periods, const Filter& filter) {
     return out;
 }
 
-Summary summarize(const QList<AlarmRow>& rows, qint64 limitS) {
+Summary summarize(const QList<AlarmRow>& rows, qint64 limitS, const QDateTime& now) {
+    const QDateTime wallNow = wallClock(now.date(), now.time());
     Summary s;
     s.alarms = int(rows.size());
     QList<qint64> times;
@@ -189,8 +190,9 @@ Summary summarize(const QList<AlarmRow>& rows, qint64 limitS) {
             times.append(*row.acknowledgedAfterS);
         else
             ++s.unacknowledged;
-        // One that stands may still be answered in time; one that ended unanswered was not.
-        if (row.acknowledgedAfterS ? *row.acknowledgedAfterS > limitS : !row.standing)
+        // One that stands may still be answered in time, until the limit has passed.
+        if (row.acknowledgedAfterS ? *row.acknowledgedAfterS > limitS
+                                   : !row.standing || row.raised.secsTo(wallNow) > limitS)
             ++s.overLimit;
     }
     if (times.isEmpty())

@@ -63,9 +63,11 @@ struct Summary {
     int alarms = 0;
     int unacknowledged = 0;
     std::optional<qint64> minS, medianS, maxS;
-    int overLimit = 0; // acknowledged after more than the limit, or never
+    // Acknowledged after more than the limit, or not within it: ended unanswered, or
+    // standing unanswered for longer than the limit at `now` (local time).
+    int overLimit = 0;
 };
-Summary summarize(const QList<AlarmRow>& rows, qint64 limitS);
+Summary summarize(const QList<AlarmRow>& rows, qint64 limitS, const QDateTime& now);
 
 // Alarms raised per hour of [from, to): one count per hour begun.
 QList<int> alarmsPerHour(const QList<AlarmRow>& rows, const Filter& filter);
