@@ -160,24 +160,6 @@ private slots:
         QCOMPARE(t.details(), QString());
     }
 
-    // Sorting orders the lines shown and sent; the edits go with their lines, unasked.
-    void aSortKeepsTheEdits() {
-        Table t;
-        t.load({tableLine("20"), tableLine("100"), tableLine("abc", "", "", "0.00")});
-        t.edit(0, Alarm, QStringLiteral("999"));
-        t.edit(2, Number, QStringLiteral(""));
-        t.table.sortBy(Number);
-        QCOMPARE(t.fake.prompts.shown.size(), 0);
-        QCOMPARE(t.column(Number), (QList<QByteArray>{"100", "20", ""}));
-        QCOMPARE(t.column(Alarm), (QList<QByteArray>{"", "999", ""}));
-        t.save();
-        QCOMPARE(t.link.take(),
-                 QList<QByteArray>{sdat({record("100"), record("20", "999"), record("")})});
-        // A table shows the server's order again.
-        t.load({tableLine("5"), tableLine("4")});
-        QCOMPARE(t.column(Number), (QList<QByteArray>{"5", "4"}));
-    }
-
     // Tables owed when a save goes out answer requests made before it; a table during the
     // save's questions waits, and is dropped once the save went out.
     void tablesFromBeforeASaveDoNotUndoIt() {

@@ -1,9 +1,11 @@
+// What the model test cannot see of the watch: the store refusing a write, the real timer,
+// the schedule over a thousand unasked answers. The rules of ticks, answers and prompts in
+// sequence are checked there.
 #include "FakeServices.h"
 #include "MemoryWire.h"
 #include "core/watch/Watch.h"
 
 #include <QTest>
-#include <limits>
 
 namespace {
 
@@ -34,49 +36,7 @@ struct Watched {
         }
         return at;
     }
-    // The boxes `act` opened itself, and those the posted events after it opened.
-    QPair<qsizetype, qsizetype> boxes(const std::function<void()>& act) {
-        const auto before = fake.prompts.shown.size();
-        act();
-        const auto inside = fake.prompts.shown.size();
-        QCoreApplication::processEvents();
-        return {inside - before, fake.prompts.shown.size() - inside};
-    }
-    qsizetype heartbeats() const { return wire.sent.count(frames::heartbeat()); }
     QString stored() const { return fake.store.values.value("Belegt/Belegt=").toString(); }
-};
-
-// Five-second ticks and a server that answers every heartbeat three seconds after it went
-// out, while the operator keeps every box open for 2.5 s. The clock (ms) moves only here.
-struct Timeline {
-    Watched& w;
-    qint64 now = 0;
-    qint64 nextTick = 0;
-    int ticks = 0;
-    qsizetype heard = 0; // sent frames already given their answer's time
-    QList<qint64> due;
-
-    explicit Timeline(Watched& watched) : w(watched) {}
-    void runUntil(qint64 end) {
-        for (;;) {
-            for (; heard < w.wire.sent.size(); ++heard)
-                if (w.wire.sent[heard] == frames::heartbeat())
-                    due.append(now + 3000);
-            QCoreApplication::processEvents(); // a posted box opens now
-            const qint64 answerAt = due.isEmpty() ? std::numeric_limits<qint64>::max() : due[0];
-            now = qMin(qMin(nextTick, answerAt), end);
-            if (now == end)
-                return;
-            if (now == answerAt) {
-                due.removeFirst();
-                w.wire.answer("\n\r17\n\r");
-            } else {
-                nextTick += 5000;
-                ++ticks;
-                w.watch.Timer1Timer();
-            }
-        }
-    }
 };
 
 } // namespace
@@ -126,86 +86,6 @@ private slots:
         w.promptTicks(2);
         QCOMPARE(w.stored(), QStringLiteral("12"));
         QCOMPARE(w.fake.store.writes, 4);
-    }
-
-    // While the link is up a standing alarm comes back with the next answer that still reports
-    // it, from a posted event; the tick after shows it when no answer came, and a tick without
-    // a link at once.
-    void aStandingAlarmComesBackWithTheNextAnswer() {
-        Watched w;
-        w.wire.up();
-        const QPair<qsizetype, qsizetype> none{0, 0}, posted{0, 1}, inside{1, 0};
-        const auto tick = [&w] { w.watch.Timer1Timer(); };
-        const auto answer = [&w](const QByteArray& body) {
-            return [&w, body] { w.wire.answer(body); };
-        };
-        QCOMPARE(w.boxes(answer("\n\r\xC4\x31\x37\n\r")), posted);
-        QCOMPARE(w.boxes(tick), none);
-        QCOMPARE(w.boxes(answer("\n\r")), posted); // no body: the alarm stands
-        QCOMPARE(w.watch.alarmNst(), QByteArray("\xC4\x31\x37"));
-        tick();
-        QCOMPARE(w.boxes(answer("\n\r\n\r")), none);
-        QCOMPARE(w.boxes(answer("\n\r23\n\r")), posted);
-        QCOMPARE(w.boxes(tick), none);
-        QCOMPARE(w.boxes(tick), inside);
-        w.wire.down();
-        QCOMPARE(w.boxes(tick), inside);
-        QCOMPARE(w.fake.prompts.texts().last(), QStringLiteral("Alarm von Nst. 23"));
-    }
-
-    // An operator who holds the alarm box open over the next tick does not make a server that
-    // answers every heartbeat three seconds later look silent.
-    void aSlowOperatorDoesNotSilenceTheServer() {
-        Watched w;
-        w.wire.up();
-        w.wire.answer("\n\r17\n\r");
-        QCoreApplication::processEvents();
-        w.watch.tableArrived(); // with the alarm still standing
-        Timeline clock(w);
-        QList<int> unsent; // per box: the ticks whose heartbeat had not gone out when it opened
-        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
-            unsent.append(clock.ticks - int(w.heartbeats()));
-            clock.runUntil(clock.now + 2500);
-        };
-        clock.runUntil(120 * 1000);
-        QCOMPARE(w.fake.prompts.texts().filter(kSilent), QStringList{});
-        QVERIFY(unsent.size() > 10);
-        QCOMPARE(unsent, QList<int>(unsent.size(), 0));
-    }
-
-    // An alarm shows at once, not inside the read handler, and is never stacked; under an open
-    // prompt the ticks spend the credit, repair the link and send the heartbeat.
-    void anAlarmShowsAtOnceAndNoPromptStopsTheWatch() {
-        Watched w;
-        w.wire.up();
-        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
-            const auto before = w.fake.prompts.shown.size();
-            if (box.text == kSilent) {
-                w.wire.down();
-                w.watch.Timer1Timer();
-                QCOMPARE(w.wire.opens, 1);
-                w.wire.up();
-                w.watch.Timer1Timer();
-                QCOMPARE(w.heartbeats(), 1);
-                w.wire.answer("\n\r31\n\r");
-            } else if (before == 1) {
-                w.wire.answer("\n\r17\n\r"); // the same alarm again
-                w.wire.answer("\n\r23\n\r");
-                QCOMPARE(w.promptTicks(9), QList<int>{}); // the credit stops at 0
-            }
-            QCoreApplication::processEvents();
-            QCOMPARE(w.fake.prompts.shown.size(), before);
-        };
-        w.wire.answer("\n\r17\n\r");
-        QTRY_COMPARE(w.fake.prompts.shown.size(), 2);
-        w.wire.take();
-        w.watch.Timer1Timer(); // the credit ran down under the prompt: the server is silent
-        QTRY_COMPARE(w.fake.prompts.texts(), (QStringList{"Alarm von Nst. 17", "Alarm von Nst. 23",
-                                                          kSilent, "Alarm von Nst. 31"}));
-        // One heartbeat under the prompt, one after it, one in the tick.
-        QCOMPARE(w.heartbeats(), 3);
-        // The answer to the tick's heartbeat finds the alarm already seen.
-        QCOMPARE(w.boxes([&w] { w.wire.answer("\n\r31\n\r"); }), (QPair<qsizetype, qsizetype>{}));
     }
 
     void timer1RunsTheTickAlsoUnderItsOwnPrompt() {
