@@ -55,7 +55,7 @@ private slots:
         wire.up();
         wire.down();
         fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
-            fake.clock = fake.clock.addMSecs(12999);
+            fake.clock = fake.clock.addMSecs(12000);
         };
         wire.answer("\n\r17\n\r");
         QCoreApplication::processEvents(); // the alarm shows from a posted event
@@ -73,10 +73,10 @@ private slots:
                               "2026-12-07 21:30:12  Alarm von Nst. 17 quittiert nach 12 s",
                               "2026-12-07 21:30:12  Alarm von Nst. 17 vom Server beendet",
                               "2026-12-07 21:30:12  Server meldet sich nicht",
-                              "2026-12-07 21:30:25  Server meldet sich wieder",
-                              "2026-12-07 21:30:25  Client beendet, ungesendete Änderungen nicht "
+                              "2026-12-07 21:30:24  Server meldet sich wieder",
+                              "2026-12-07 21:30:24  Client beendet, ungesendete Änderungen nicht "
                               "gesendet",
-                              "2026-12-07 21:30:25  Client beendet"}));
+                              "2026-12-07 21:30:24  Client beendet"}));
 
         // The next run: an alarm answered by two boxes, then a crash.
         fake.clock = QDateTime(QDate(2026, 12, 8), QTime(2, 0));
@@ -110,11 +110,11 @@ private slots:
             return std::make_tuple(p.kind, p.from, p.to.value_or(QDateTime()));
         };
         QCOMPARE(r.periods.size(), 4);
-        QCOMPARE(period(0), std::make_tuple(K::LinkDown, at0, at0.addSecs(25))); // until the end
-        QCOMPARE(period(1), std::make_tuple(K::ServerSilent, at0.addSecs(12), at0.addSecs(25)));
-        QCOMPARE(period(2), std::make_tuple(K::ClientNotRunning, at0.addSecs(25), at2));
+        QCOMPARE(period(0), std::make_tuple(K::LinkDown, at0, at0.addSecs(24))); // until the end
+        QCOMPARE(period(1), std::make_tuple(K::ServerSilent, at0.addSecs(12), at0.addSecs(24)));
+        QCOMPARE(period(2), std::make_tuple(K::ClientNotRunning, at0.addSecs(24), at2));
         QCOMPARE(period(3),
-                 std::make_tuple(K::ClientEndedUnseen, at2.addSecs(25), at2.addSecs(40 * 60)));
+                 std::make_tuple(K::ClientEndedUnseen, at2.addSecs(24), at2.addSecs(40 * 60)));
     }
 
     // Nine older files at most, read back oldest first; a failure is told once a run.
