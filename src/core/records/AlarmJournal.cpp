@@ -18,7 +18,9 @@ QString escaped(QChar c) {
 } // namespace
 
 AlarmJournal::AlarmJournal(QString filePath, Clock now, qint64 limitBytes, QObject* parent)
-    : QObject(parent), m_file(std::move(filePath), limitBytes), m_now(std::move(now)) {}
+    : QObject(parent),
+      m_file(std::move(filePath), QStringLiteral("Das Alarmprotokoll"), limitBytes),
+      m_now(std::move(now)) {}
 
 void AlarmJournal::follow(const Watch& watch, const ServerWire& link) {
     const QString alarm = QStringLiteral("Alarm von Nst. ");
@@ -53,13 +55,8 @@ void AlarmJournal::clientEnded(bool unsentEditsLeft) {
 }
 
 void AlarmJournal::record(const QString& event) {
-    const QString stamp = m_now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    QString why;
-    if (m_file.append((stamp + QStringLiteral("  ") + event + QLatin1Char('\n')).toUtf8(), why) ||
-        std::exchange(m_failureReported, true))
-        return;
-    emit cannotWrite(QStringLiteral("Das Alarmprotokoll kann nicht geschrieben werden:\n%1\n%2")
-                         .arg(QDir::toNativeSeparators(m_file.path()), why));
+    if (const QString failure = m_file.record(m_now(), event); !failure.isEmpty())
+        emit cannotWrite(failure);
 }
 
 QString journalPath(const QString& dataDir, const QString& commandLineText) {

@@ -39,7 +39,6 @@ signals:
 private:
     RecordFile m_file;
     Clock m_now;
-    bool m_failureReported = false;
 };
 
 // The journal of the client started with this command-line text, "Alarme….txt" in `dataDir`.

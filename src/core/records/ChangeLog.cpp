@@ -63,8 +63,9 @@ std::optional<ChangeRow> changeRow(const RecordLine& record) {
 } // namespace
 
 ChangeLog::ChangeLog(QString filePath, QString login, Clock now, qint64 limitBytes, QObject* parent)
-    : QObject(parent), m_file(std::move(filePath), limitBytes), m_login(loginText(login)),
-      m_now(std::move(now)) {}
+    : QObject(parent),
+      m_file(std::move(filePath), QStringLiteral("Das Änderungsprotokoll"), limitBytes),
+      m_login(loginText(login)), m_now(std::move(now)) {}
 
 void ChangeLog::follow(const NumberTable& table) {
     connect(&table, &NumberTable::chargesCleared, this,
@@ -79,14 +80,9 @@ void ChangeLog::follow(const NumberTable& table) {
 }
 
 void ChangeLog::record(const QString& line, const QString& change) {
-    const QString stamp = m_now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    QString why;
-    if (m_file.append((stamp + kGap + m_login + kGap + line + kGap + change + u'\n').toUtf8(),
-                      why) ||
-        std::exchange(m_failureReported, true))
-        return;
-    emit cannotWrite(QStringLiteral("Das Änderungsprotokoll kann nicht geschrieben werden:\n%1\n%2")
-                         .arg(QDir::toNativeSeparators(m_file.path()), why));
+    const QString failure = m_file.record(m_now(), m_login + kGap + line + kGap + change);
+    if (!failure.isEmpty())
+        emit cannotWrite(failure);
 }
 
 QString changeLogPath(const QString& dataDir, const QString& commandLineText) {

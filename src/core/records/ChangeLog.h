@@ -40,7 +40,6 @@ private:
     RecordFile m_file;
     QString m_login;
     Clock m_now;
-    bool m_failureReported = false;
 };
 
 // The change log of the client started with this command-line text, beside its journal.

@@ -1,5 +1,7 @@
 #include "core/records/RecordFile.h"
 
+#include "core/records/RecordLines.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -17,8 +19,16 @@ QString older(const QString& path, int n) {
 
 } // namespace
 
-RecordFile::RecordFile(QString path, qint64 limitBytes)
-    : m_path(std::move(path)), m_limit(limitBytes) {}
+RecordFile::RecordFile(QString path, QString name, qint64 limitBytes)
+    : m_path(std::move(path)), m_name(std::move(name)), m_limit(limitBytes) {}
+
+QString RecordFile::record(const QDateTime& at, const QString& text) {
+    QString why;
+    if (append(recordLine(at, text), why) || std::exchange(m_failureTold, true))
+        return {};
+    return QStringLiteral("%1 kann nicht geschrieben werden:\n%2\n%3")
+        .arg(m_name, QDir::toNativeSeparators(m_path), why);
+}
 
 bool RecordFile::append(const QByteArray& line, QString& why) {
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {

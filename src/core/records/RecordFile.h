@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -11,16 +12,22 @@ class RecordFile {
 public:
     static constexpr int kOlderFiles = 9;
 
-    explicit RecordFile(QString path, qint64 limitBytes = 1024 * 1024);
+    // `name` says what the records are in a failure's message: "Das Alarmprotokoll".
+    RecordFile(QString path, QString name, qint64 limitBytes = 1024 * 1024);
 
-    // Appends the line (with its line break) and puts it on disk before returning; false
-    // with the reason in `why` when it could not.
-    bool append(const QByteArray& line, QString& why);
+    // Appends the record line and puts it on disk before returning. A record that cannot be
+    // written is lost; the first such failure returns the message that tells it, later ones
+    // nothing, so that the records never keep disturbing the operator.
+    QString record(const QDateTime& at, const QString& text);
     const QString& path() const { return m_path; }
 
 private:
+    bool append(const QByteArray& line, QString& why);
+
     QString m_path;
+    QString m_name;
     qint64 m_limit;
+    bool m_failureTold = false;
 };
 
 // The files of the records at `path` that exist, oldest first, so that reading them in this

@@ -32,6 +32,11 @@ bool separatorsAt(const QString& line) {
 }
 } // namespace
 
+QByteArray recordLine(const QDateTime& at, const QString& text) {
+    return (at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss  ")) + text + QLatin1Char('\n'))
+        .toUtf8();
+}
+
 RecordLine parseRecordLine(const QString& line) {
     // By hand: a month of records is tens of thousands of lines, and the general date parser
     // takes a thousand times longer than the digits need.

@@ -27,5 +27,7 @@ struct RecordRead {
 RecordRead readRecords(const QString& path);
 // A time as the records hold it; for a local QDateTime `t`: wallClock(t.date(), t.time()).
 QDateTime wallClock(const QDate& date, const QTime& time);
+// The line a record file holds, with its line break, in UTF-8.
+QByteArray recordLine(const QDateTime& at, const QString& text);
 // One line; an empty date when it is not a record line.
 RecordLine parseRecordLine(const QString& line);
