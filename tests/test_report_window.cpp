@@ -158,6 +158,7 @@ private slots:
         Report r;
         QCOMPARE(r.window.windowTitle(), QStringLiteral("Alarmprotokoll – Haus2"));
         QCOMPARE(r.alarms().rowCount(), 3);
+        QCOMPARE(r.alarms().headerData(0, Qt::Horizontal), QVariant("Nst."));
         const QModelIndex standing = r.alarms().index(2, 0);
         QCOMPARE(standing.data().toString(), QStringLiteral("17"));
         QCOMPARE(standing.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
@@ -172,6 +173,7 @@ private slots:
         QAbstractItemModel& periods = *r.child<QTableView>("periods")->model();
         QCOMPARE(periods.rowCount(), 3);
         r.child<QComboBox>("period")->setCurrentIndex(1); // last night, 18 to 8
+        QCOMPARE(r.child<QDateTimeEdit>("to")->dateTime().toString("dd.MM. hh:mm"), "07.12. 08:00");
         QCOMPARE(r.alarms().rowCount(), 3);
         QCOMPARE(periods.rowCount(), 2);
         QCOMPARE(periods.index(0, 0).data().toString(),
@@ -278,6 +280,11 @@ private slots:
         QCOMPARE(drawn.bars.size(), 1);
         const double hour = drawn.bars[0].width() + 2;
         QVERIFY(qAbs(drawn.bars[0].left() - (Drawn::kWidth - 12 - 10 * hour + 1)) < 0.5);
+        Drawn answered; // the never-acknowledged mark only where there is one
+        answered.draw({night, report::alarmsPerHour({late}, night), {late}, 60});
+        QVERIFY(!answered.texts.contains("nicht quittiert"));
+        // The count's axis reaches one above the most in an hour; the bar's count follows.
+        QVERIFY(answered.texts.contains("Alarme je Stunde0121"));
         Drawn none;
         none.draw({night, report::alarmsPerHour({}, night), {}, 60});
         QCOMPARE(none.texts, QStringLiteral("Keine Alarme im Zeitraum"));
@@ -311,6 +318,8 @@ private slots:
                      {now, "ben", "Verb. 4", "Gebühren gelöscht", "Nst. 104 (1.20)", ""}},
                     {});
         const auto* count = tab.findChild<QLabel*>("count");
+        QCOMPARE(tab.findChild<QTableView*>()->model()->headerData(0, Qt::Horizontal),
+                 QVariant("Datum/Uhrzeit"));
         QCOMPARE(count->text(), QStringLiteral("1 Änderung"));
         period.choose(PeriodChoice::LastWeek);
         QCOMPARE(count->text(), QStringLiteral("2 Änderungen"));

@@ -44,6 +44,18 @@ QByteArray bitmap(int width, int height, int bits, const QByteArray& runs = {}) 
     return out + QByteArray(pixelsAt - out.size(), '\x40') + pixels;
 }
 
+// The old form: a 12-byte info header, 24 bits a pixel and no palette.
+QByteArray coreBitmap(int width, int height) {
+    const QByteArray pixels((width * 24 + 31) / 32 * 4 * height, '\x01');
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s.setByteOrder(QDataStream::LittleEndian);
+    s.writeRawData("BM", 2);
+    s << quint32(26 + pixels.size()) << quint32(0) << quint32(26) << quint32(12) << quint16(width)
+      << quint16(height) << quint16(1) << quint16(24);
+    return out + pixels;
+}
+
 } // namespace
 
 class TestRun : public QObject {
@@ -111,7 +123,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("logo.bmp"));
         for (const QByteArray& file :
-             {bitmap(5, 3, 8),
+             {bitmap(5, 3, 8), coreBitmap(5, 3),
               bitmap(8, 2, 8, QByteArray("\x08\x01\x00\x00\x08\x01\x00\x01", 8))}) {
             writeFile(path, file);
             QVERIFY(!loadLogoPicture(path).isNull());

@@ -153,6 +153,28 @@ private slots:
         check("Süd", ansi, "7000|küche|1|BMP_klein.bmp", ansi + "[ALLGEMEIN]\nInSysTry=1\n");
     }
 
+    // A command-line text that cannot name a section runs on the defaults and says why; a tab
+    // may name one.
+    void aTextThatCannotNameASectionSaysWhy() {
+        const QByteArray ansi = "[UDPLink]\nH_Port=7000\n[UDPLinka\tS\xFC"
+                                "d]\nH_Port=7001\n";
+        const QList<std::pair<QString, const char*>> texts{
+            {"a]b", "enthält \"]\""},
+            {"a\rb", "enthält einen Zeilenumbruch"},
+            {"a\x01", "enthält ein Steuerzeichen"},
+            {"a\x7F", "enthält ein Steuerzeichen"},
+            {QStringLiteral("a\u2603"), "(Windows-1252) nicht fassen kann"}};
+        for (const auto& [text, why] : texts) {
+            Client c;
+            QCOMPARE(c.start(ansi, text).port(), 6767);
+            const QString problem = c.save();
+            QVERIFY2(problem.contains(QString::fromUtf8(why)), qPrintable(problem));
+        }
+        Client tab;
+        QCOMPARE(tab.start(ansi, QStringLiteral("a\tSüd")).port(), 7001);
+        QCOMPARE(tab.save(), QString());
+    }
+
     // UTF-16 LE with its mark comes back so, only our entry changed; quotes are no part of values.
     void utf16FileKeepsItsFormWithQuotedValues() {
         const QString admin =

@@ -148,7 +148,6 @@ void TNummernForm::buildComponents() {
     NummernGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     NummernGrid->verticalHeader()->setDefaultSectionSize(kRowHeight);
     NummernGrid->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    NummernGrid->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     NummernGrid->verticalHeader()->setHighlightSections(false);
     NummernGrid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     NummernGrid->horizontalHeader()->setFixedHeight(kRowHeight + 2);
