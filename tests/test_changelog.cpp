@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "FakeWindow.h"
 #include "MemoryWire.h"
 #include "TableFixtures.h"
 #include "core/Client.h"
@@ -11,23 +12,6 @@
 using namespace fixtures;
 
 namespace {
-
-struct NoWindow final : ClientWindow {
-    void alertBegin() override {}
-    void alertEnd() override {}
-    QRect placement() const override { return {0, 0, 600, 200}; }
-    void commitOpenEditor() override {}
-    void bringForward() override {}
-    void HideToTray() override {}
-    void endProgram() override {}
-};
-
-QStringList lines(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
-               ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-               : QStringList();
-}
 
 RecordRead asRead(const QStringList& lines) {
     RecordRead read;
@@ -54,7 +38,7 @@ struct Logged {
         log.follow(table);
         table.tableArrived(tableFrame(lines));
     }
-    QStringList written() const { return ::lines(log.filePath()); }
+    QStringList written() const { return fileLines(log.filePath()); }
 };
 
 } // namespace
@@ -112,7 +96,7 @@ private slots:
         Services services = fake.services();
         services.login = " Max  Muster\n ";
         MemoryWire* link = new MemoryWire;
-        NoWindow window;
+        FakeWindow window;
         Client client(link, "Haus 2", services, window);
         const QString path = changeLogPath(fake.dataDir.path(), "Haus 2");
         QVERIFY(QDir().mkpath(path));

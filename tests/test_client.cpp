@@ -1,5 +1,6 @@
 // The core object's steps that span its parts: the desktop's end of the program.
 #include "FakeServices.h"
+#include "FakeWindow.h"
 #include "MemoryWire.h"
 #include "TableFixtures.h"
 #include "core/Client.h"
@@ -16,21 +17,10 @@ const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
 const QString kEndedUnsent =
     QStringLiteral("2026-12-07 21:30:00  Client beendet, ungesendete Änderungen nicht gesendet");
 
-struct Window final : ClientWindow {
-    int ended = 0;
-    void alertBegin() override {}
-    void alertEnd() override {}
-    QRect placement() const override { return {30, 40, 700, 300}; }
-    void commitOpenEditor() override {}
-    void bringForward() override {}
-    void HideToTray() override {}
-    void endProgram() override { ++ended; }
-};
-
 // Connected, a table loaded and a remark edited; nothing sent since.
 struct Edited {
     FakeServices fake;
-    Window window;
+    FakeWindow window;
     MemoryWire* wire = new MemoryWire;
     Client client;
 
@@ -43,12 +33,7 @@ struct Edited {
         QVERIFY(model.setData(model.index(0, table::Remark), QStringLiteral("neu"), Qt::EditRole));
         wire->take();
     }
-    QStringList journal() {
-        QFile file(client.journal().filePath());
-        return file.open(QIODevice::ReadOnly)
-                   ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                   : QStringList();
-    }
+    QStringList journal() { return fileLines(client.journal().filePath()); }
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 // server's rows and the operator's unsent edits, the tables owed, the liveness credit and the
 // standing alarm.
 #include "FakeServices.h"
+#include "FakeWindow.h"
 #include "MemoryWire.h"
 #include "TableFixtures.h"
 #include "core/Client.h"
@@ -444,17 +445,6 @@ public:
     }
 };
 
-struct FakeWindow final : ClientWindow {
-    Seen* seen = nullptr;
-    void alertBegin() override {}
-    void alertEnd() override {}
-    QRect placement() const override { return {0, 0, 600, 200}; }
-    void commitOpenEditor() override {}
-    void bringForward() override { ++seen->broughtForward; }
-    void HideToTray() override { ++seen->hidden; }
-    void endProgram() override { seen->ended = true; }
-};
-
 struct Sut {
     FakeServices fake;
     StepPrompts prompts;
@@ -518,14 +508,17 @@ struct Step : Command {
         Seen expected;
         std::vector<SubEvent> happened;
         model(m, expected, happened);
-        Seen seen;
-        sut.window.seen = &seen;
+        sut.window = {};
         sut.prompts.shown.clear();
         sut.prompts.answers = answers();
         sut.prompts.clearAsked = 0;
         core(sut, happened);
         Sut::settle();
-        seen.boxes = sut.prompts.shown;
+        Seen seen{sut.prompts.shown,
+                  {},
+                  sut.window.hidden,
+                  sut.window.broughtForward,
+                  sut.window.ended > 0};
         for (const QByteArray& f : sut.wire->take())
             seen.frames.push_back(f.toStdString());
         check(before, seen);

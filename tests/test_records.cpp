@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "FakeWindow.h"
 #include "MemoryWire.h"
 #include "core/records/AlarmJournal.h"
 #include "core/records/AlarmReport.h"
@@ -8,22 +9,6 @@
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
-
-namespace {
-
-struct NoWindow final : WatchWindow {
-    void alertBegin() override {}
-    void alertEnd() override {}
-};
-
-QStringList lines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-}
-
-} // namespace
 
 class TestRecords : public QObject {
     Q_OBJECT
@@ -45,7 +30,7 @@ private slots:
     void theJournalKeepsTheAlarmsAndTheLink() {
         FakeServices fake;
         MemoryWire wire;
-        NoWindow window;
+        FakeWindow window;
         Watch watch(wire, fake.services(), window);
         QObject::connect(&wire, &ServerWire::heartbeatReceived, &watch, &Watch::heartbeatAnswered);
         const QString path = journalPath(fake.dataDir.path(), QStringLiteral("Haus/3"));
@@ -65,7 +50,7 @@ private slots:
         wire.answer("\n\r");
         journal.clientEnded(true);
         journal.clientEnded(false);
-        QCOMPARE(lines(path),
+        QCOMPARE(fileLines(path),
                  (QStringList{"2026-12-07 21:30:00  Client gestartet",
                               "2026-12-07 21:30:00  Verbindung zum Server hergestellt",
                               "2026-12-07 21:30:00  Verbindung zum Server verloren",
@@ -128,13 +113,13 @@ private slots:
         QCOMPARE(recordFiles(path).size(), 10);
         QStringList read;
         for (const QString& file : recordFiles(path))
-            read << lines(file);
+            read << fileLines(file);
         QCOMPARE(read.first(), QStringLiteral("2026-01-02 03:04:05  Ereignis 02 "));
         QCOMPARE(read.last(), QStringLiteral("2026-01-02 03:04:05  Ereignis 11 "));
         QCOMPARE(read.size(), 10);
         QVERIFY(QFile::remove(path + ".4")); // a gap left by hand stays one
         journal.record(QStringLiteral("Ereignis 12 "));
-        QCOMPARE(lines(recordFiles(path).value(0)).value(0).mid(21),
+        QCOMPARE(fileLines(recordFiles(path).value(0)).value(0).mid(21),
                  QStringLiteral("Ereignis 03 "));
         QCOMPARE(recordFiles(path).size(), 9);
 

@@ -2,6 +2,7 @@
 // the schedule over a thousand unasked answers. The rules of ticks, answers and prompts in
 // sequence are checked there.
 #include "FakeServices.h"
+#include "FakeWindow.h"
 #include "MemoryWire.h"
 #include "core/watch/Watch.h"
 
@@ -10,11 +11,6 @@
 namespace {
 
 const QString kSilent = QStringLiteral("Torvanel Server meldet sich nicht !");
-
-struct FakeWindow final : WatchWindow {
-    void alertBegin() override {}
-    void alertEnd() override {}
-};
 
 struct Watched {
     FakeServices fake;
