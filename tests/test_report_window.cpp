@@ -221,6 +221,7 @@ private slots:
             many << QStringLiteral("2026-12-07 08:%1:00  Alarm von Nst. %2")
                         .arg(i / 2, 2, 10, QLatin1Char('0'))
                         .arg(i);
+        many << "2026-12-07 09:00:00  Alarm von Nst. " + QString(150, 'W'); // wider than a page
         append(r.journal, many);
         r.child<QPushButton>("refresh")->click();
         r.child<QLineEdit>("nst")->clear();
@@ -235,6 +236,7 @@ private slots:
         const QStringList text =
             QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
         QCOMPARE(text.size(), pages);
+        QVERIFY(text.last().contains("WWW…"));
         QVERIFY(text[0].contains("Alarmprotokoll – Haus2\nHeute: 07.12.2026 00:00 – 08.12.2026"));
         for (int page = 0; page < pages; ++page)
             QVERIFY(text[page].contains("Quittierungen") &&
