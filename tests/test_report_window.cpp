@@ -203,6 +203,25 @@ private slots:
         QCOMPARE(r.alarms().rowCount(), 0);
     }
 
+    // Everything the operator reads or uses has a place of its own in the window.
+    void nothingInTheReportLiesOverAnother() {
+        Report r;
+        QVERIFY(QTest::qWaitForWindowExposed(&r.window));
+        QList<QWidget*> parts{r.window.findChild<ReportChart*>()};
+        for (const char* name : {"period", "from", "to", "refresh", "nst", "limit", "summary",
+                                 "alarms", "periods", "problems", "csv", "pdf"})
+            parts << r.child<QWidget>(name);
+        for (int i = 0; i < parts.size(); ++i) {
+            QVERIFY(parts[i]->isVisible());
+            const auto place = [&](QWidget* w) {
+                return QRect(w->mapTo(&r.window, QPoint()), w->size());
+            };
+            for (int j = 0; j < i; ++j)
+                QVERIFY2(!place(parts[i]).intersects(place(parts[j])),
+                         qPrintable(parts[i]->objectName() + " / " + parts[j]->objectName()));
+        }
+    }
+
     // The shown rows as CSV; a PDF of one page, or of several for many alarms; a folder that
     // cannot be written is named and left without a file.
     void exportsWriteWholeFilesOrNone() {
