@@ -191,6 +191,13 @@ private slots:
             {"9", wallClock(raised.date(), raised.time()), {}, 0, {}, true}};
         QCOMPARE(report::summarize(standing, 60, raised.addSecs(60)).overLimit, 0);
         QCOMPARE(report::summarize(standing, 60, raised.addSecs(61)).overLimit, 1);
+        // A period ending as the filter begins, or beginning as it ends, lies outside it.
+        using report::Period;
+        const QList<Period> periods{{Period::Kind::LinkDown, night.from.addSecs(-60), night.from},
+                                    {Period::Kind::LinkDown, night.to, {}},
+                                    {Period::Kind::ServerSilent, night.to.addSecs(-1), {}}};
+        QCOMPARE(report::filtered(periods, night).size(), 1);
+        QCOMPARE(report::filtered(periods, night).value(0).kind, Period::Kind::ServerSilent);
         QList<int> hours(14, 0);
         hours[0] = hours[5] = hours[13] = 1;
         QCOMPARE(report::alarmsPerHour(r.alarms, night), hours);

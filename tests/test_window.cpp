@@ -130,6 +130,7 @@ private slots:
         QCOMPARE(w.sent(), QList<QByteArray>{});
         QVERIFY(w.form->isVisible());
         w.dropLink();
+        QCOMPARE(w.form->findChild<Tray*>()->state(), Tray::State::Offline);
         w.form->showMinimized();
         w.clickTray();
         QVERIFY(!w.form->isMinimized());
