@@ -129,8 +129,10 @@ private slots:
         QVERIFY(w.load({tableLine("4711")}));
         QCOMPARE(w.sent(), QList<QByteArray>{});
         QVERIFY(w.form->isVisible());
+        auto* tray = w.form->findChild<Tray*>();
+        QCOMPARE(tray->state(), Tray::State::Normal);
         w.dropLink();
-        QCOMPARE(w.form->findChild<Tray*>()->state(), Tray::State::Offline);
+        QCOMPARE(tray->state(), Tray::State::Offline);
         w.form->showMinimized();
         w.clickTray();
         QVERIFY(!w.form->isMinimized());
