@@ -66,6 +66,15 @@ private slots:
         QCOMPARE(c.fake.prompts.texts(), QStringList{"Alarm von Nst. 17"});
     }
 
+    // An error outside a save is told, and the end offers the unsent edits first.
+    void anErrorOffersTheEditsBeforeTheEnd() {
+        Edited c;
+        c.client.AppException(QStringLiteral("Fehler"));
+        QCOMPARE(c.fake.prompts.texts(), (QStringList{"Fehler", kSaveQuestion}));
+        QCOMPARE(c.wire->take(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
+        QCOMPARE(c.window.ended, 1);
+    }
+
     // A save asking its questions is let finish, and the end follows whatever its outcome: a
     // quit confirmed meanwhile, which would stay after a refused save, does not weaken it.
     void theDesktopsEndWaitsForASaveAskingItsQuestions_data() {
