@@ -1,6 +1,5 @@
-// What the model test cannot see of the watch: the store refusing a write, the real timer,
-// the schedule over a thousand unasked answers. The rules of ticks, answers and prompts in
-// sequence are checked there.
+// What the model test cannot see of the watch: the store refusing a write, the real timer.
+// The rules of ticks, answers and prompts in sequence are checked there.
 #include "FakeServices.h"
 #include "FakeWindow.h"
 #include "MemoryWire.h"
@@ -41,7 +40,7 @@ class TestWatch : public QObject {
     Q_OBJECT
 private slots:
     // A silent server is reported at the fifth tick and every fourth after, with the busy list
-    // from the store, however many answers came before; a table sets the credit to exactly 1.
+    // from the store.
     void aSilentServerIsReportedOnSchedule() {
         Watched w;
         w.fake.store.values.insert("Belegt/Belegt=", QStringLiteral("17"));
@@ -49,39 +48,22 @@ private slots:
         QCOMPARE(w.fake.prompts.shown[0].text, kSilent + "\n\rAktivierte Nst. = 17");
         // Ticks with no prompt open are silent; the beep is for one left open.
         QCOMPARE(w.fake.beeper.beeps.size(), 0);
-        w.wire.up();
-        for (int i = 0; i < 1000; ++i) // nobody asked for these
-            w.wire.answer("\n\r");
-        QCOMPARE(w.promptTicks(5), QList<int>{5});
-        w.watch.tableArrived();
-        QCOMPARE(w.promptTicks(2), QList<int>{2});
         // A coarse timer may fire 5 % early.
         QCOMPARE(w.watch.timer1().timerType(), Qt::PreciseTimer);
     }
 
-    // Answers only remember the busy list; the tick writes the latest one when it differs
-    // from what the store holds, and tries a refused write again.
-    void theTickWritesTheLatestBusyList() {
+    // A busy list the store refused is written again at the next tick, and then no more.
+    void aRefusedBusyListIsWrittenAgain() {
         Watched w;
         w.wire.up();
-        for (int i = 0; i < 100; ++i)
-            w.wire.answer(i % 2 ? "\n\rBUSY,17," : "\n\rBUSY,12,");
-        QCOMPARE(w.fake.store.writes, 0);
-        w.promptTicks(2);
-        QCOMPARE(w.stored(), QStringLiteral("17"));
-        QCOMPARE(w.fake.store.writes, 1);
-        w.wire.answer("\n\rBUSY,12,17,");
-        w.wire.answer("\n\rBUSY,17,"); // back to what is stored
-        w.promptTicks(1);
-        QCOMPARE(w.fake.store.writes, 1);
         w.fake.store.failWrites = true;
         w.wire.answer("\n\rBUSY,12,");
         w.promptTicks(2);
-        QCOMPARE(w.fake.store.writes, 3);
+        QCOMPARE(w.fake.store.writes, 2);
         w.fake.store.failWrites = false;
         w.promptTicks(2);
         QCOMPARE(w.stored(), QStringLiteral("12"));
-        QCOMPARE(w.fake.store.writes, 4);
+        QCOMPARE(w.fake.store.writes, 3);
     }
 
     void timer1RunsTheTickAlsoUnderItsOwnPrompt() {
