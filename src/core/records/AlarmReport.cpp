@@ -3,6 +3,7 @@
 #include "core/records/Csv.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace report {
 
@@ -38,8 +39,8 @@ public:
 
     AlarmReport finish() {
         // What is still open at the end stands now, as far as the journal can tell.
-        if (m_open >= 0)
-            report.alarms[m_open].standing = m_running;
+        if (m_open)
+            report.alarms[*m_open].standing = m_running;
         return report;
     }
 
@@ -63,10 +64,10 @@ private:
     }
     void raise(const QString& nst, const QDateTime& at) {
         // The server reports one alarm at a time: another one takes the place of the last.
-        if (m_open >= 0)
-            report.alarms[m_open].ended = at;
+        if (m_open)
+            report.alarms[*m_open].ended = at;
         report.alarms.append({nst, at, std::nullopt, 0, std::nullopt, false});
-        m_open = int(report.alarms.size()) - 1;
+        m_open = report.alarms.size() - 1;
     }
     void acknowledge(const QString& nst, const QDateTime& at) {
         // The box may be closed after the alarm ended, or after another took its place.
@@ -80,8 +81,8 @@ private:
         ++report.unknownLines;
     }
     void end(const QString& nst, const QDateTime& at) {
-        if (m_open >= 0 && report.alarms[m_open].nst == nst)
-            report.alarms[std::exchange(m_open, -1)].ended = at;
+        if (m_open && report.alarms[*m_open].nst == nst)
+            report.alarms[*std::exchange(m_open, std::nullopt)].ended = at;
         else
             ++report.unknownLines;
     }
@@ -102,7 +103,7 @@ private:
     void stopWatching(const QDateTime& at) {
         // Nobody saw what happened after this: the alarm's end and the server's return are
         // unknown, and the next run starts afresh.
-        m_open = -1;
+        m_open.reset();
         close(Period::Kind::ServerSilent, at);
         close(Period::Kind::LinkDown, at);
     }
@@ -122,7 +123,7 @@ private:
         m_runWroteStart = true;
     }
 
-    int m_open = -1; // the alarm standing, as far as the journal tells
+    std::optional<qsizetype> m_open; // the alarm standing, as far as the journal tells
     bool m_running = true;
     // A journal begun by a client that wrote no start and end lines cannot tell a crash.
     bool m_runWroteStart = false;
