@@ -317,7 +317,7 @@ private slots:
         QCOMPARE(report_text::duration(59), QStringLiteral("59 s"));
         QCOMPARE(report_text::duration(60), QStringLiteral("1 min 00 s"));
         QCOMPARE(report_text::duration(3599), QStringLiteral("59 min 59 s"));
-        QCOMPARE(report_text::duration(3600 + 61), QStringLiteral("1 h 01 min"));
+        QCOMPARE(report_text::duration(7199), QStringLiteral("1 h 59 min"));
         QCOMPARE(report_text::fileName("Alarme", report::today(kNow), "csv"),
                  QStringLiteral("Alarme 2026-12-07.csv"));
         QCOMPARE(report_text::fileName("Alarme", report::lastNight(kNow), "pdf"),

@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(t.column(Number)[3], QByteArray("!4711 Empfang"));
     }
 
-    // Text typed back is no edit.
+    // Text typed back is no edit, nor is anything but the editor's text.
     void onlyTextThatWouldBeSentDifferentlyIsAnEdit() {
         Table t;
         t.load({tableLine("4711", "", "", "1.00", "alt")});
@@ -112,6 +112,8 @@ private slots:
             t.table.model().data(t.table.model().index(0, Remark), Qt::AccessibleDescriptionRole),
             QStringLiteral("geändert"));
         t.edit(0, Remark, QStringLiteral("alt "));
+        QVERIFY(!t.table.hasUnsentEdits());
+        QVERIFY(!t.table.model().setData(t.table.model().index(0, Remark), "x", Qt::DisplayRole));
         QVERIFY(!t.table.hasUnsentEdits());
     }
 
