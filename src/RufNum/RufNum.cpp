@@ -1,5 +1,6 @@
 #include "RufNum/RufNum.h"
 
+#include "RufNum/BringToFront.h"
 #include "RufNum/ClickFilter.h"
 #include "RufNum/Logo.h"
 #include "RufNum/OuterPlacement.h"
@@ -254,9 +255,7 @@ void TNummernForm::closeEvent(QCloseEvent* event) {
 }
 
 void TNummernForm::bringForward() {
-    showNormal();
-    raise();
-    activateWindow();
+    bringToFront(*this);
 }
 
 void TNummernForm::endProgram() {
@@ -291,10 +290,5 @@ void TNummernForm::updateTrayIcon() {
 void TNummernForm::TrayIconMessage() {
     // Coming back from the tray always brings a fresh table.
     m_client.reload();
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    bringForward();
 }

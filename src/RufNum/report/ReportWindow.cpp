@@ -1,5 +1,6 @@
 #include "RufNum/report/ReportWindow.h"
 
+#include "RufNum/BringToFront.h"
 #include "RufNum/report/AlarmsTab.h"
 #include "RufNum/report/ChangesTab.h"
 #include "RufNum/report/PeriodChoice.h"
@@ -42,12 +43,7 @@ ReportWindow::ReportWindow(const QString& commandLineText, QString journalPath,
 
 void ReportWindow::open() {
     refresh();
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    bringToFront(*this);
 }
 
 void ReportWindow::refresh() {
