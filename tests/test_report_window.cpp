@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
 
@@ -377,6 +378,8 @@ private slots:
         QCOMPARE(reports().size(), 1);
         ReportWindow* report = reports().first();
         QVERIFY(report->isVisible());
+        QVERIFY(report->screen()->availableGeometry().size().expandedTo(report->size()) ==
+                report->screen()->availableGeometry().size()); // fits a small screen
         QCOMPARE(report->windowTitle(), QStringLiteral("Alarmprotokoll"));
         auto* alarms = report->findChild<QTableView*>("alarms")->model();
         QCOMPARE(alarms->rowCount(), 1);

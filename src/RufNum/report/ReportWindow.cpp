@@ -11,6 +11,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <utility>
@@ -38,7 +39,8 @@ ReportWindow::ReportWindow(const QString& commandLineText, QString journalPath,
     layout->addLayout(top);
     layout->addWidget(tabs);
     connect(reread, &QPushButton::clicked, this, &ReportWindow::refresh);
-    resize(1000, 760);
+    // On a small screen the window and its frame must fit, or its title bar is out of reach.
+    resize(QSize(1000, 760).boundedTo(screen()->availableGeometry().size() * 0.9));
 }
 
 void ReportWindow::open() {
