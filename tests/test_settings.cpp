@@ -175,6 +175,18 @@ private slots:
         QCOMPARE(tab.save(), QString());
     }
 
+    // A placement is taken whole or not at all.
+    void aPartOfAPlacementIsNotTaken() {
+        Client c;
+        const Settings& s = c.start({});
+        const QRect preset = s.placement();
+        for (const char* key : {"Position/Left", "Position/Top", "Position/Height"})
+            c.fake.store.values.insert(key, 5);
+        QCOMPARE(s.placement(), preset);
+        c.fake.store.values.insert("Position/Width", 700);
+        QCOMPARE(s.placement(), QRect(5, 5, 700, 5));
+    }
+
     // UTF-16 LE with its mark comes back so, only our entry changed; quotes are no part of values.
     void utf16FileKeepsItsFormWithQuotedValues() {
         const QString admin =

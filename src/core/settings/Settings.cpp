@@ -41,17 +41,19 @@ Settings::Settings(const SettingsFolders& folders, QString commandLineText, User
         return;
     m_iniPath = QDir(folders.config.first()).filePath(IniFileName);
     m_inUserFolder = true;
+    // The administrator's file, if there is one; should it go later, reading or copying a
+    // missing file gives the defaults, as a missing file of our own does.
     for (const QString& folder : folders.config.mid(1)) {
-        m_seedPath = QDir(folder).filePath(IniFileName);
-        if (QFileInfo::exists(m_seedPath))
+        const QString seed = QDir(folder).filePath(IniFileName);
+        if (QFileInfo::exists(seed)) {
+            m_seedPath = seed;
             break;
+        }
     }
 }
 
 QString Settings::iniFilePath() const {
-    return QFileInfo::exists(m_iniPath) || m_seedPath.isEmpty() || !QFileInfo::exists(m_seedPath)
-               ? m_iniPath
-               : m_seedPath;
+    return QFileInfo::exists(m_iniPath) || m_seedPath.isEmpty() ? m_iniPath : m_seedPath;
 }
 
 QString Settings::seedUserFile() const {
@@ -60,7 +62,7 @@ QString Settings::seedUserFile() const {
     // The user's config folder may not be there yet. One that cannot be made fails the
     // first write, which says so naming the file.
     QDir().mkpath(QFileInfo(m_iniPath).absolutePath());
-    if (m_seedPath.isEmpty() || !QFileInfo::exists(m_seedPath))
+    if (m_seedPath.isEmpty())
         return {};
     const IniFile seed(m_seedPath);
     if (!seed.problem().isEmpty())
