@@ -9,8 +9,7 @@ OuterPlacement::OuterPlacement(QWidget& window, QSize minimumOuter, QSize maximu
       m_maximumOuter(maximumOuter), m_frame([&window] {
           return window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
       }) {
-    m_window.setMinimumSize(m_minimumOuter);
-    m_window.setMaximumSize(m_maximumOuter);
+    // The size limits come with the placement, once the frame they include is known.
     m_window.installEventFilter(this);
 }
 
