@@ -75,29 +75,43 @@ private slots:
         QCOMPARE(c.window.ended, 1);
     }
 
-    // A save asking its questions is let finish, and the end follows whatever its outcome: a
-    // quit confirmed meanwhile, which would stay after a refused save, does not weaken it.
-    void theDesktopsEndWaitsForASaveAskingItsQuestions_data() {
+    // A save asking its questions is let finish, and an end asked for meanwhile follows it:
+    // the desktop's and an error's whatever the outcome (a quit confirmed as well does not
+    // weaken them), a quit's only after a sent save, for a refused one leaves edits to mend.
+    void anEndAskedForDuringASaveWaitsForIt_data() {
+        QTest::addColumn<QString>("meanwhile");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("sent") << false;
-        QTest::newRow("link lost, quit confirmed meanwhile") << true;
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("desktop, sent") << "desktop" << false << true;
+        QTest::newRow("desktop and quit, link lost") << "desktop quit" << true << true;
+        QTest::newRow("quit, sent") << "quit" << false << true;
+        QTest::newRow("quit, link lost") << "quit" << true << false;
+        QTest::newRow("error, link lost") << "error" << true << true;
     }
-    void theDesktopsEndWaitsForASaveAskingItsQuestions() {
+    void anEndAskedForDuringASaveWaitsForIt() {
+        QFETCH(QString, meanwhile);
         QFETCH(bool, refused);
+        QFETCH(bool, ends);
         Edited c;
         c.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
             if (box.text != kSaveQuestion)
                 return;
-            c.client.desktopEnds();
-            c.client.desktopEnds();
-            if (refused) {
-                c.wire->down();
-                c.client.B1Click();
+            if (meanwhile.startsWith("desktop")) {
+                c.client.desktopEnds();
+                c.client.desktopEnds();
             }
+            if (refused)
+                c.wire->down();
+            if (meanwhile.endsWith("quit"))
+                c.client.B1Click();
+            if (meanwhile == "error")
+                c.client.AppException(QStringLiteral("kaputt"));
             QCOMPARE(c.window.ended, 0);
         };
         QCOMPARE(c.client.SaveSettingsAndTable(), !refused);
-        QCOMPARE(c.window.ended, 1);
+        QCOMPARE(c.window.ended, ends ? 1 : 0);
+        if (!ends)
+            return;
         QCOMPARE(c.wire->take(), refused
                                      ? QList<QByteArray>{}
                                      : QList<QByteArray>{sdat({record("4711", "", "", "neu")})});

@@ -37,36 +37,6 @@ private slots:
         QCOMPARE(ended.size(), 1);
     }
 
-    // A refused save ends the program after an error; after quit the edits stay on screen.
-    void quitOrErrorDuringASaveEndsOnlyAfterIt_data() {
-        QTest::addColumn<bool>("error");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("quit") << false << false;
-        QTest::newRow("quit, link lost") << false << true;
-        QTest::newRow("unhandled error, link lost") << true << true;
-    }
-    void quitOrErrorDuringASaveEndsOnlyAfterIt() {
-        QFETCH(bool, error);
-        QFETCH(bool, refused);
-        Window w;
-        QVERIFY(w.startWith({tableLine("4711")}));
-        QVERIFY(w.typeInto(0, Remark, "neu"));
-        QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
-        w.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box& box) {
-            if (box.text != kSaveQuestion)
-                return;
-            error ? w.form->client().AppException(QStringLiteral("kaputt"))
-                  : w.form->client().B1Click();
-            if (refused)
-                w.dropLink();
-            QCOMPARE(ended.count(), 0);
-        };
-        QCOMPARE(w.form->client().SaveSettingsAndTable(), !refused);
-        QCOMPARE(ended.count(), error || !refused ? 1 : 0);
-        if (!refused)
-            QCOMPARE(w.sent(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
-    }
-
     // Told once each, naming the file, and every save still sends.
     void filesThatRefuseWritesAreToldOnceAndTheSaveGoesOn() {
         Window w;
