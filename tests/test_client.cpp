@@ -66,13 +66,17 @@ private slots:
         QCOMPARE(c.fake.prompts.texts(), QStringList{"Alarm von Nst. 17"});
     }
 
-    // An error outside a save is told, and the end offers the unsent edits first.
+    // An error outside a save is told, and the end offers the unsent edits first; the run is
+    // on record from its start to its end.
     void anErrorOffersTheEditsBeforeTheEnd() {
         Edited c;
         c.client.AppException(QStringLiteral("Fehler"));
         QCOMPARE(c.fake.prompts.texts(), (QStringList{"Fehler", kSaveQuestion}));
         QCOMPARE(c.wire->take(), QList<QByteArray>{sdat({record("4711", "", "", "neu")})});
         QCOMPARE(c.window.ended, 1);
+        QCOMPARE(c.journal(), (QStringList{"2026-12-07 21:30:00  Client gestartet",
+                                           "2026-12-07 21:30:00  Verbindung zum Server hergestellt",
+                                           "2026-12-07 21:30:00  Client beendet"}));
     }
 
     // A save asking its questions is let finish, and an end asked for meanwhile follows it:
