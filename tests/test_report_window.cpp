@@ -1,5 +1,6 @@
 // The report window over a journal written by hand, its exports, and how it is opened.
 #include "RufNum/TorvanelApplication.h"
+#include "RufNum/report/AlarmPdf.h"
 #include "RufNum/report/AlarmTableModel.h"
 #include "RufNum/report/AlarmsTab.h"
 #include "RufNum/report/ChangesTab.h"
@@ -145,6 +146,24 @@ private:
     QTransform m_transform;
 };
 
+// Takes the first bytes written, then refuses the rest: a disk filling up under the export.
+class FillingDisk final : public QIODevice {
+public:
+    explicit FillingDisk(qint64 room) : m_room(room) { open(WriteOnly); }
+
+private:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        if (size > m_room) {
+            setErrorString(QStringLiteral("Datenträger voll"));
+            return -1;
+        }
+        m_room -= size;
+        return size;
+    }
+    qint64 m_room;
+};
+
 int pdfPages(const QByteArray& pdf) {
     return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page "));
 }
@@ -192,7 +211,17 @@ private slots:
         QVERIFY(!from->isEnabled());
         r.child<QComboBox>("period")->setCurrentIndex(3); // from-to, starting from last night
         QVERIFY(from->isEnabled());
+        const auto barsShown = [&] { // the chart's bars in the window, in their colour
+            const QImage shown = r.window.findChild<ReportChart*>()->grab().toImage();
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    if (shown.pixelColor(x, y) == QColor(0x4a, 0x7e, 0xbb))
+                        return true;
+            return false;
+        };
+        QVERIFY(barsShown());
         from->setDateTime(QDateTime(QDate(2026, 12, 6), QTime(23, 0)));
+        QVERIFY(!barsShown());
         QCOMPARE(r.alarms().rowCount(), 0);
         QCOMPARE(r.summary(), QStringLiteral("Keine Alarme im Zeitraum"));
 
@@ -285,6 +314,14 @@ private slots:
         QCOMPARE(r.prompts.texts().last().section('\n', 1),
                  QDir::toNativeSeparators(out.filePath("a.csv")) + "\nDatenträger voll");
         QCOMPARE(contents(out.filePath("a.csv")), csv);
+        // Nor does a PDF say it was written when the disk filled up under it.
+        const AlarmPdf pdf{"Haus2", "Heute", {}, {}, {}, &r.alarms(), nullptr, {}};
+        QString why;
+        FillingDisk full(1000);
+        QVERIFY(!writeAlarmPdf(full, pdf, why));
+        QCOMPARE(why, QStringLiteral("Datenträger voll"));
+        FillingDisk roomy(1 << 20);
+        QVERIFY(writeAlarmPdf(roomy, pdf, why));
     }
 
     // Each hour's bar and label, the limit, and for no alarms only the notice.

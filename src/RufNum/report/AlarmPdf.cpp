@@ -1,6 +1,7 @@
 #include "RufNum/report/AlarmPdf.h"
 
 #include <QAbstractItemModel>
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QIODevice>
@@ -198,22 +199,25 @@ int layOut(Pages& pages, const AlarmPdf& content) {
 } // namespace
 
 bool writeAlarmPdf(QIODevice& device, const AlarmPdf& content, QString& why) {
-    QPdfWriter writer(&device);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-    writer.setResolution(kResolution);
-    writer.setTitle(content.title);
-    writer.setCreator(QStringLiteral("TorvanelClient"));
-    Pages counting(writer, nullptr, 0);
-    const int total = layOut(counting, content);
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-        why = QStringLiteral("Das PDF kann nicht erzeugt werden.");
-        return false;
+    // Qt's PDF engine does not tell a write that failed, a full disk's included. The PDF is
+    // made in memory (a month of alarms is a few hundred kilobytes) and written in one go,
+    // whose count tells.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        writer.setResolution(kResolution);
+        writer.setTitle(content.title);
+        writer.setCreator(QStringLiteral("TorvanelClient"));
+        Pages counting(writer, nullptr, 0);
+        const int total = layOut(counting, content);
+        QPainter painter(&writer);
+        Pages pages(writer, &painter, total);
+        layOut(pages, content);
     }
-    Pages pages(writer, &painter, total);
-    layOut(pages, content);
-    if (!painter.end()) {
+    if (device.write(pdf.data()) != pdf.size()) {
         why = device.errorString();
         return false;
     }
