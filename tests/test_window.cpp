@@ -141,6 +141,34 @@ private slots:
         QCOMPARE(w.form->isVisible(), !QSystemTrayIcon::isSystemTrayAvailable());
     }
 
+    // Red for an alarm or a silent server, pale grey without a link, white kept in both; the
+    // tip is the instance's text, cut at 127 without splitting a character.
+    void theTrayIconTellsTheStateAtAGlance() {
+        QImage picture(2, 1, QImage::Format_ARGB32);
+        picture.setPixelColor(0, 0, QColor(0, 0, 255));
+        picture.setPixelColor(1, 0, Qt::white);
+        Tray tray(QIcon(QPixmap::fromImage(picture)), QString(126, 'x') + "\U0001F600");
+        auto* icon = tray.findChild<QSystemTrayIcon*>();
+        QCOMPARE(icon->toolTip(), QString(126, 'x'));
+        const auto shown = [&] {
+            const QImage i = icon->icon().pixmap(QSize(2, 1)).toImage();
+            return QList<QColor>{i.pixelColor(0, 0), i.pixelColor(1, 0)};
+        };
+        tray.setState(Tray::State::Alarm);
+        QCOMPARE(shown(), (QList<QColor>{QColor(255, 0, 0), QColor(Qt::white)}));
+        tray.setState(Tray::State::Offline);
+        QCOMPARE(shown(), (QList<QColor>{QColor(120, 120, 120), QColor(Qt::white)}));
+        tray.setState(Tray::State::Normal);
+        QCOMPARE(shown(), (QList<QColor>{QColor(0, 0, 255), QColor(Qt::white)}));
+        QSignalSpy restore(&tray, &Tray::restoreRequested);
+        emit icon->activated(QSystemTrayIcon::Context); // the desktop opens the menu
+        QCOMPARE(restore.count(), 0);
+        emit icon->activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(restore.count(), 1);
+        tray.RemoveTrayIcon();
+        QVERIFY(!icon->isVisible());
+    }
+
     // The stored placement means the outer window, frame included.
     void placementIsTheOuterWindow() {
         Window w;
