@@ -78,10 +78,10 @@ protected:
 class FakeShellOpen final : public ShellOpen {
 public:
     QStringList opened;
-    bool succeed = true; // false: no application for the file type
+    Result result = Result::Opened;
     void open(const QString& path, std::function<void(Result)> done) override {
         opened.append(path);
-        done(succeed ? Result::Opened : Result::NoApplication);
+        done(result);
     }
 };
 

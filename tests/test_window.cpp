@@ -110,10 +110,41 @@ private slots:
         QCOMPARE(w.child<QLabel>("NummernText")->alignment(), Qt::AlignCenter);
         QTest::mouseClick(w.child<QLabel>("NummernText"), Qt::LeftButton);
         QCOMPARE(w.fake.shell.opened, QStringList{w.ini()});
-        w.fake.shell.succeed = false;
+        QCOMPARE(w.fake.prompts.texts(), QStringList{});
+    }
+
+    // Why the settings file did not open, as far as the file or the desktop tells.
+    void theHeadlineSaysWhyTheSettingsFileDidNotOpen_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("no application") << "none"
+                                        << "Der angegebene Dateityp ist auf Ihrem Computer "
+                                           "keiner Anwendung zugeordnet !";
+        QTest::newRow("the desktop failed") << "failed"
+                                            << "Datei konnte nicht geöffnet werden !";
+        QTest::newRow("file gone") << "gone"
+                                   << "Die angegebene Datei wurde nicht gefunden !";
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "Datei konnte nicht geöffnet werden !";
+        QTest::newRow("its folder gone") << "no folder"
+                                         << "Der Pfad zur Datei wurde nicht gefunden !";
+    }
+    void theHeadlineSaysWhyTheSettingsFileDidNotOpen() {
+        QFETCH(QString, how);
+        QFETCH(QString, told);
+        Window w;
+        w.start();
+        w.fake.shell.result =
+            how == "none" ? ShellOpen::Result::NoApplication : ShellOpen::Result::Failed;
+        if (how != "none" && how != "failed")
+            QVERIFY(QFile::remove(w.ini()));
+        if (how == "folder")
+            QVERIFY(QDir().mkdir(w.ini()));
+        if (how == "no folder")
+            QVERIFY(w.fake.programDir.remove());
         QTest::mouseClick(w.child<QLabel>("NummernText"), Qt::LeftButton);
-        QCOMPARE(w.fake.prompts.texts(), QStringList{"Der angegebene Dateityp ist auf Ihrem "
-                                                     "Computer keiner Anwendung zugeordnet !"});
+        QCOMPARE(w.fake.prompts.texts(), QStringList{told});
+        QCOMPARE(w.fake.shell.opened.size(), how == "none" || how == "failed" ? 1 : 0);
     }
 
     // The grid is a fixed form: no column or line is resized, sorted or lit by a click on its
