@@ -192,12 +192,14 @@ private slots:
 
         QAbstractItemModel& periods = *r.child<QTableView>("periods")->model();
         QCOMPARE(periods.rowCount(), 3);
+        QCOMPARE(periods.index(2, 2).data().toString(), "07.12.2026 12:01:00"); // link back
         r.child<QComboBox>("period")->setCurrentIndex(1); // last night, 18 to 8
         QCOMPARE(r.child<QDateTimeEdit>("to")->dateTime().toString("dd.MM. hh:mm"), "07.12. 08:00");
         QCOMPARE(r.alarms().rowCount(), 3);
         QCOMPARE(periods.rowCount(), 2);
         QCOMPARE(periods.index(0, 0).data().toString(),
                  report::periodText(report::Period::Kind::ServerSilent));
+        QCOMPARE(periods.index(0, 2).data().toString(), "07.12.2026 02:05:00");
         QCOMPARE(periods.index(1, 0).data().toString(),
                  report::periodText(report::Period::Kind::ClientNotRunning));
         r.child<QLineEdit>("nst")->setText("17");
