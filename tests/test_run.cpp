@@ -29,7 +29,8 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QCOMPARE(f.write(bytes), qint64(bytes.size()));
 }
 
-// File header, info header, palette, then the runs given or rows whose size is left out.
+// File header, info header, palette, then the runs given or rows whose size the header gives
+// wrong, as writers may for rows: the rows' size is the width's and the height's.
 QByteArray bitmap(int width, int height, int bits, const QByteArray& runs = {}) {
     const QByteArray pixels =
         runs.isEmpty() ? QByteArray((width * bits + 31) / 32 * 4 * qAbs(height), '\x01') : runs;
@@ -40,7 +41,8 @@ QByteArray bitmap(int width, int height, int bits, const QByteArray& runs = {}) 
     s.writeRawData("BM", 2);
     s << quint32(pixelsAt + pixels.size()) << quint32(0) << pixelsAt << quint32(40) << qint32(width)
       << qint32(height) << quint16(1) << quint16(bits) << quint32(runs.isEmpty() ? 0 : 1)
-      << quint32(runs.size()) << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+      << quint32(runs.isEmpty() ? 1 : runs.size()) << qint32(2835) << qint32(2835) << quint32(0)
+      << quint32(0);
     return out + QByteArray(pixelsAt - out.size(), '\x40') + pixels;
 }
 

@@ -40,7 +40,7 @@ QString summary(const report::Summary& s, qint64 limitS) {
         return QStringLiteral("Keine Alarme im Zeitraum");
     QStringList parts{s.alarms == 1 ? QStringLiteral("1 Alarm")
                                     : QStringLiteral("%1 Alarme").arg(s.alarms)};
-    if (s.minS && s.medianS && s.maxS)
+    if (s.minS) // with the median and the maximum: all three or none
         parts << QStringLiteral("quittiert nach min. %1, Median %2, max. %3")
                      .arg(duration(*s.minS), duration(*s.medianS), duration(*s.maxS));
     // Never acknowledged counts as late: the limit is about how soon someone answered.

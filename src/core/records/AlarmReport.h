@@ -62,7 +62,7 @@ QList<Period> filtered(const QList<Period>& periods, const Filter& filter);
 struct Summary {
     int alarms = 0;
     int unacknowledged = 0;
-    std::optional<qint64> minS, medianS, maxS;
+    std::optional<qint64> minS, medianS, maxS; // all three or none
     // Acknowledged after more than the limit, or not within it: ended unanswered, or
     // standing unanswered for longer than the limit at `now` (local time).
     int overLimit = 0;
