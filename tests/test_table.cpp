@@ -171,18 +171,46 @@ private slots:
                  QList<QByteArray>{sdat({record("2", "", "", "neu"), record("1", "", "", "a")})});
     }
 
-    // Declined, the edits go; edits made while the question was open stay for the next save.
-    void aDeclinedSaveDropsWhatItAsked() {
+    // Sent or declined, the edits asked about are settled; edits made while the question was
+    // open stay for the next save.
+    void editsMadeDuringTheQuestionStayForTheNext_data() {
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("sent") << true;
+        QTest::newRow("declined") << false;
+    }
+    void editsMadeDuringTheQuestionStayForTheNext() {
+        QFETCH(bool, sent);
         Table t;
         t.load({tableLine("1"), tableLine("2")});
-        t.edit(0, Remark, QStringLiteral("weg"));
+        t.edit(1, Remark, QStringLiteral("gefragt"));
         t.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
-            t.edit(1, Remark, QStringLiteral("bleibt"));
+            t.edit(0, Remark, QStringLiteral("bleibt"));
         };
-        QCOMPARE(t.save({mb::IdCancel}), QStringList{kSaveQuestion});
-        QCOMPARE(t.column(Remark), (QList<QByteArray>{"", "bleibt"}));
-        QVERIFY(t.table.isModified());
-        QCOMPARE(t.link.take(), QList<QByteArray>{});
+        QCOMPARE(t.save({sent ? mb::IdOk : mb::IdCancel}), QStringList{kSaveQuestion});
+        QCOMPARE(t.column(Remark), (QList<QByteArray>{"bleibt", sent ? "gefragt" : ""}));
+        QVERIFY(t.table.isEdited(0, Remark));
+        QVERIFY(!t.table.isEdited(1, Remark));
+        QCOMPARE(t.link.take(),
+                 sent ? QList<QByteArray>{sdat({record("1"), record("2", "", "", "gefragt")})}
+                      : QList<QByteArray>{});
+    }
+
+    // The question shows the first thirty changed lines and counts the rest.
+    void thePreviewShowsThirtyLinesAndCountsTheRest() {
+        for (const int lines : {31, 32}) {
+            Table t;
+            QList<QByteArray> table;
+            for (int i = 0; i < lines; ++i)
+                table << tableLine(QByteArray::number(100 + i));
+            t.load(table);
+            for (int i = 0; i < lines; ++i)
+                t.edit(i, Remark, QStringLiteral("x"));
+            t.save({mb::IdCancel});
+            const QStringList shown = t.details().split('\n');
+            QCOMPARE(shown.size(), 31);
+            QCOMPARE(shown.last(),
+                     lines == 31 ? "… und 1 weitere Zeile" : "… und 2 weitere Zeilen");
+        }
     }
 };
 
