@@ -189,6 +189,8 @@ private slots:
                                              "quittiert · 2 nie quittiert"));
         QCOMPARE(r.child<QLabel>("problems")->text(),
                  QStringLiteral("2 Zeilen in unbekannter Form übersprungen."));
+        QCOMPARE(r.child<QLabel>("problems")->palette().color(QPalette::WindowText),
+                 QColor(0x99, 0, 0)); // dark red: something is missing from the report
 
         QAbstractItemModel& periods = *r.child<QTableView>("periods")->model();
         QCOMPARE(periods.rowCount(), 3);
