@@ -164,6 +164,17 @@ private:
     qint64 m_room;
 };
 
+#ifndef Q_OS_WIN // poppler-utils is a Debian package
+// The text of each page, as a reader of the file gets it.
+QStringList pdfText(const QString& path) {
+    QProcess pdftotext;
+    pdftotext.start("pdftotext", {path, "-"});
+    if (!pdftotext.waitForFinished())
+        qFatal("pdftotext (poppler-utils) is missing");
+    return QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+}
+#endif
+
 int pdfPages(const QByteArray& pdf) {
     return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page "));
 }
@@ -184,6 +195,13 @@ private slots:
         QCOMPARE(standing.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
         for (int row : {0, 1}) // acknowledged; ended unacknowledged
             QVERIFY(!r.alarms().index(row, 0).data(Qt::ForegroundRole).isValid());
+        // Late or never acknowledged: said in the time's cell.
+        const auto tip = [&](int row) {
+            return r.alarms().index(row, 2).data(Qt::ToolTipRole).toString();
+        };
+        QCOMPARE(tip(0), "Später quittiert als nach 60 s.");
+        QCOMPARE(tip(1), "Nie quittiert.");
+        QCOMPARE(r.alarms().index(0, 2).data(Qt::ForegroundRole), QVariant(QColor(0x99, 0, 0)));
         QCOMPARE(r.summary(), QStringLiteral("3 Alarme · quittiert nach min. 1 min 35 s, Median "
                                              "1 min 35 s, max. 1 min 35 s · 3 nicht binnen 60 s "
                                              "quittiert · 2 nie quittiert"));
@@ -213,8 +231,10 @@ private slots:
 
         auto* from = r.child<QDateTimeEdit>("from");
         QVERIFY(!from->isEnabled());
+        QVERIFY(!r.child<QDateTimeEdit>("to")->isEnabled());
         r.child<QComboBox>("period")->setCurrentIndex(3); // from-to, starting from last night
         QVERIFY(from->isEnabled());
+        QVERIFY(r.child<QDateTimeEdit>("to")->isEnabled());
         const auto barsShown = [&] { // the chart's bars in the window, in their colour
             const QImage shown = r.window.findChild<ReportChart*>()->grab().toImage();
             for (int y = 0; y < shown.height(); ++y)
@@ -224,6 +244,8 @@ private slots:
             return false;
         };
         QVERIFY(barsShown());
+        QCOMPARE(r.window.findChild<ReportChart*>()->grab().toImage().pixelColor(1, 1),
+                 QColor(Qt::white));
         from->setDateTime(QDateTime(QDate(2026, 12, 6), QTime(23, 0)));
         QVERIFY(!barsShown());
         QCOMPARE(r.alarms().rowCount(), 0);
@@ -268,6 +290,9 @@ private slots:
         QCOMPARE(r.alarms().rows().size(), 1);
         r.exportAs(out.filePath("a.pdf"), "pdf");
         QCOMPARE(pdfPages(contents(out.filePath("a.pdf"))), 1);
+#ifndef Q_OS_WIN
+        QVERIFY(pdfText(out.filePath("a.pdf")).value(0).contains("Quittierungen")); // its table
+#endif
 
         QStringList many;
         for (int i = 0; i < 120; ++i)
@@ -281,19 +306,16 @@ private slots:
         r.exportAs(out.filePath("b.pdf"), "pdf");
         const int pages = pdfPages(contents(out.filePath("b.pdf")));
         QVERIFY(pages > 2);
-#ifndef Q_OS_WIN // poppler-utils is a Debian package
+#ifndef Q_OS_WIN
         // The heading once, the column titles and the page's number on every page.
-        QProcess pdftotext;
-        pdftotext.start("pdftotext", {out.filePath("b.pdf"), "-"});
-        QVERIFY2(pdftotext.waitForFinished(), "pdftotext (poppler-utils) is missing");
-        const QStringList text =
-            QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+        const QStringList text = pdfText(out.filePath("b.pdf"));
         QCOMPARE(text.size(), pages);
         QVERIFY(text.last().contains("WWW…"));
         QVERIFY(text[0].contains("Alarmprotokoll – Haus2\nHeute: 07.12.2026 00:00 – 08.12.2026"));
-        for (int page = 0; page < pages; ++page)
-            QVERIFY(text[page].contains("Quittierungen") &&
-                    text[page].contains(QString("Seite %1 von %2").arg(page + 1).arg(pages)));
+        for (int page = 0; page < pages; ++page) {
+            QVERIFY(text[page].contains("Quittierungen"));
+            QVERIFY(text[page].contains(QString("Seite %1 von %2").arg(page + 1).arg(pages)));
+        }
 #endif
 
         QVERIFY(QFile(out.filePath("Datei")).open(QIODevice::WriteOnly));
