@@ -125,7 +125,10 @@ private slots:
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         DesktopShellOpen shell;
         using R = ShellOpen::Result;
-        const std::pair<const char*, R> cases[] = {{"0", R::Opened}, { "3", R::NoApplication }};
+        const std::pair<const char*, R> cases[] = {{"0", R::Opened},
+                                                   {"3", R::NoApplication},
+                                                   { "4",
+                                                     R::Failed }};
         for (const auto& [code, expected] : cases) {
             qputenv("TORVANEL_EXIT", code);
             std::optional<ShellOpen::Result> result;
