@@ -27,6 +27,15 @@ private slots:
                  "Alarme" + QString(60, 'x') + "~79072a47bfaa54e6.txt");
     }
 
+    // The server's text on one line: control characters and line separators escaped, the
+    // backslash doubled so that an escape reads back as one; cut at 200 with "…".
+    void theServersTextStaysOnOneLine() {
+        QCOMPARE(journalText(QStringLiteral("1\\2\n3\u20284")),
+                 QStringLiteral("1\\\\2\\x0a3\\x20284"));
+        QCOMPARE(journalText(QString(200, '7')), QString(200, '7'));
+        QCOMPARE(journalText(QString(201, '7')), QString(199, '7') + QChar(0x2026));
+    }
+
     // One line per event, in order, stamped with the clock; an acknowledgement says how long
     // its box stood open.
     void theJournalKeepsTheAlarmsAndTheLink() {
