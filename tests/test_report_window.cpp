@@ -292,6 +292,12 @@ private slots:
         QCOMPARE(pdfPages(contents(out.filePath("a.pdf"))), 1);
 #ifndef Q_OS_WIN
         QVERIFY(pdfText(out.filePath("a.pdf")).value(0).contains("Quittierungen")); // its table
+        r.child<QComboBox>("period")->setCurrentIndex(3); // one period: the link lost at noon
+        r.child<QDateTimeEdit>("from")->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(11, 0)));
+        r.child<QDateTimeEdit>("to")->setDateTime(QDateTime(QDate(2026, 12, 7), QTime(13, 0)));
+        r.exportAs(out.filePath("p.pdf"), "pdf");
+        QVERIFY(pdfText(out.filePath("p.pdf")).value(0).contains("Keine Verbindung zum Server"));
+        r.child<QComboBox>("period")->setCurrentIndex(0);
 #endif
 
         QStringList many;

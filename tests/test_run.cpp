@@ -113,6 +113,8 @@ private slots:
             QCoreApplication::quit();
         });
         QCOMPARE(run(fake, QStringLiteral("Haus 4")), 0);
+        // Closing the report while the window is in the tray must not end the program.
+        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
         QCOMPARE(fake.prompts.texts(), QStringList());
         QVERIFY(fake.store.writesTo.contains("Position/LeftHaus 4"));
         QFile journal(journalPath(fake.dataDir.path(), QStringLiteral("Haus 4")));

@@ -127,6 +127,10 @@ private slots:
         QCOMPARE(
             profile::setEntry(edited, "AllGEMEIN", "Logo", "l.bmp"),
             QByteArray(admin).replace(" 0 ", " 1").replace("blau\r\n", "blau\r\nLogo=l.bmp\r\n"));
+        // A key written twice: the one that is read is the one edited.
+        const QByteArray twice = "[S]\nK=1\nK=2\n";
+        QCOMPARE(profile::value(twice, "S", "K"), std::optional<QByteArray>("1"));
+        QCOMPARE(profile::setEntry(twice, "S", "K", "3"), QByteArray("[S]\nK=3\nK=2\n"));
     }
 
     // What a pass reads ("port|host|tray|logo") and what its save leaves in the file.
