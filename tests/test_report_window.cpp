@@ -320,6 +320,7 @@ private slots:
         QVERIFY(text[0].contains("Alarmprotokoll – Haus2\nHeute: 07.12.2026 00:00 – 08.12.2026"));
         for (int page = 0; page < pages; ++page) {
             QVERIFY(text[page].contains("Quittierungen"));
+            QVERIFY(text[page].contains("Dauer")); // the last column too
             QVERIFY(text[page].contains(QString("Seite %1 von %2").arg(page + 1).arg(pages)));
         }
 #endif
