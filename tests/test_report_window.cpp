@@ -207,8 +207,6 @@ private slots:
                                              "quittiert · 2 nie quittiert"));
         QCOMPARE(r.child<QLabel>("problems")->text(),
                  QStringLiteral("2 Zeilen in unbekannter Form übersprungen."));
-        QCOMPARE(r.child<QLabel>("problems")->palette().color(QPalette::WindowText),
-                 QColor(0x99, 0, 0)); // dark red: something is missing from the report
 
         QAbstractItemModel& periods = *r.child<QTableView>("periods")->model();
         QCOMPARE(periods.rowCount(), 3);
@@ -244,8 +242,6 @@ private slots:
             return false;
         };
         QVERIFY(barsShown());
-        QCOMPARE(r.window.findChild<ReportChart*>()->grab().toImage().pixelColor(1, 1),
-                 QColor(Qt::white));
         from->setDateTime(QDateTime(QDate(2026, 12, 6), QTime(23, 0)));
         QVERIFY(!barsShown());
         QCOMPARE(r.alarms().rowCount(), 0);

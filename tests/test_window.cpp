@@ -147,26 +147,11 @@ private slots:
         QCOMPARE(w.fake.shell.opened.size(), how == "none" || how == "failed" ? 1 : 0);
     }
 
-    // The grid is a fixed form: no column or line is resized, sorted or lit by a click on its
-    // title, labels and titles stand at the left, long texts are neither wrapped nor cut short.
-    void theGridIsAFixedForm() {
+    // Closed, the window goes to the tray where there is one, and is only made small where
+    // there is none: a hidden window could not be got back.
+    void aClosedWindowIsHiddenOnlyWhereATrayTakesItBack() {
         Window w;
         w.start();
-        QTableView* grid = w.grid();
-        for (QHeaderView* header : {grid->horizontalHeader(), grid->verticalHeader()}) {
-            QCOMPARE(header->sectionResizeMode(0), QHeaderView::Fixed);
-            QCOMPARE(header->highlightSections(), false);
-            QCOMPARE(header->defaultAlignment(), Qt::AlignLeft | Qt::AlignVCenter);
-        }
-        QCOMPARE(grid->horizontalHeader()->sectionsClickable(), false);
-        QCOMPARE(grid->isCornerButtonEnabled(), false);
-        QCOMPARE(grid->wordWrap(), false);
-        QCOMPARE(grid->textElideMode(), Qt::ElideNone);
-        QCOMPARE(grid->tabKeyNavigation(), true);
-        QCOMPARE(grid->selectionMode(), QAbstractItemView::ContiguousSelection);
-        QCOMPARE(w.child<QLabel>("NummernText")->palette().color(QPalette::WindowText),
-                 QColor(Qt::blue));
-        // Hidden where a tray takes it back, otherwise only made small.
         w.form->show();
         w.form->client().FormClose();
         QCOMPARE(w.form->isVisible(), !QSystemTrayIcon::isSystemTrayAvailable());
