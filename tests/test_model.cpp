@@ -329,6 +329,12 @@ struct Model {
 
     // The save and the steps that run it
     enum class Saved { Nothing, Refused, Declined, WentOut };
+    Saved refusedWithoutLink(Seen& seen) const {
+        if (edits.empty())
+            return Saved::Nothing;
+        seen.boxes.push_back(kNoLink);
+        return Saved::Refused;
+    }
     Saved save(const Answers& a, const std::vector<SubEvent>& events, Seen& seen,
                std::vector<SubEvent>& happened) {
         if (!modified)
@@ -341,12 +347,8 @@ struct Model {
                                          " gibt es bereits.! ");
                     return Saved::Refused;
                 }
-        if (!up) {
-            if (edits.empty())
-                return Saved::Nothing;
-            seen.boxes.push_back(kNoLink);
-            return Saved::Refused;
-        }
+        if (!up)
+            return refusedWithoutLink(seen);
         const std::vector<Row> sent = [this] {
             std::vector<Row> all;
             for (int row = 0; row < rows(); ++row)
@@ -378,19 +380,13 @@ struct Model {
                                  ")  Gebühren löschen ? ");
             if (asked >= a.clear.size() || !a.clear[asked++])
                 continue;
-            if (!up) {
-                seen.boxes.push_back(kNoLink);
-                return Saved::Refused;
-            }
+            if (!up)
+                return refusedWithoutLink(seen);
             send(seen, fixtures::gloe(bytes(line[Number])));
             line[Charges] = "0.00";
         }
-        if (!up) {
-            if (edits.empty())
-                return Saved::Nothing;
-            seen.boxes.push_back(kNoLink);
-            return Saved::Refused;
-        }
+        if (!up)
+            return refusedWithoutLink(seen);
         QList<QByteArray> records;
         std::vector<Row> lines;
         for (int row = 0; row < rows(); ++row) {
@@ -562,6 +558,7 @@ struct Step : Command {
         }
     }
 
+    void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended); }
     virtual void model(Model& m, Seen& seen, std::vector<SubEvent>& happened) const = 0;
     virtual void core(Sut& sut, const std::vector<SubEvent>& happened) const = 0;
     virtual Answers answers() const { return {}; }
@@ -595,7 +592,6 @@ struct EditCell : Step {
 
 struct Sort : Step {
     int field = *rc::gen::resize(rc::kNominalSize, rc::gen::element(int(Number), int(Remark)));
-    void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended); }
     void model(Model& m, Seen&, std::vector<SubEvent>&) const override { m.sort(field); }
     void core(Sut& sut, const std::vector<SubEvent>&) const override {
         sut.client->table().sortBy(table::Field(field));
@@ -610,7 +606,6 @@ struct SaveStep : Step {
     Answers given = *genAnswers();
     std::vector<SubEvent> meanwhile =
         *rc::gen::oneOf(rc::gen::just(std::vector<SubEvent>{}), genSubEvents());
-    void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended); }
     Answers answers() const override { return given; }
     void model(Model& m, Seen& seen, std::vector<SubEvent>& happened) const override {
         if (via == Quit) {
@@ -658,7 +653,6 @@ struct SaveStep : Step {
 
 struct RequestTable : Step {
     bool tray = *rc::gen::arbitrary<bool>();
-    void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended); }
     void model(Model& m, Seen& seen, std::vector<SubEvent>&) const override {
         m.requestTable(seen);
     }
@@ -699,7 +693,6 @@ struct Answer : Step {
 };
 
 struct LinkChange : Step {
-    void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended); }
     void model(Model& m, Seen&, std::vector<SubEvent>&) const override {
         if (m.up)
             m.down();
@@ -713,7 +706,6 @@ struct LinkChange : Step {
 };
 
 struct Tick : Step {
-    void checkPreconditions(const Model& m) const override { RC_PRE(!m.ended); }
     bool isTick() const override { return true; }
     void model(Model& m, Seen& seen, std::vector<SubEvent>&) const override { m.tick(seen, false); }
     void core(Sut& sut, const std::vector<SubEvent>&) const override {
