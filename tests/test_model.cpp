@@ -63,6 +63,13 @@ struct SubEvent {
 
 // Small domains, every value as likely at any size: RapidCheck narrows ranges while the size
 // is small, which would leave the later kinds of answer out of short sequences.
+// kind/answer/lines, for the steps' own printers
+std::ostream& operator<<(std::ostream& os, const std::vector<SubEvent>& events) {
+    for (const SubEvent& e : events)
+        os << " " << int(e.kind) << "/" << e.answer << "/" << e.lines.size();
+    return os;
+}
+
 rc::Gen<int> pick(int from, int to) {
     return rc::gen::resize(rc::kNominalSize, rc::gen::inRange(from, to));
 }
@@ -487,6 +494,18 @@ struct Sut {
         }
         settle();
     }
+    // `act` opens the box; the events happen while it is open.
+    void playWhileOpen(const Text& box, const std::vector<SubEvent>& events,
+                       const std::function<void()>& act) {
+        prompts.holdIn = box;
+        prompts.whileOpen = [this, &events] {
+            for (const SubEvent& e : events)
+                play(e);
+        };
+        act();
+        prompts.holdIn.clear();
+        prompts.whileOpen = {};
+    }
 };
 
 using Command = rc::state::Command<Model, Sut>;
@@ -624,19 +643,14 @@ struct SaveStep : Step {
         }
     }
     void core(Sut& sut, const std::vector<SubEvent>& happened) const override {
-        sut.prompts.holdIn = kSave;
-        sut.prompts.whileOpen = [&sut, happened] {
-            for (const SubEvent& e : happened)
-                sut.play(e);
-        };
-        if (via == Button)
-            sut.client->Button1Click();
-        else if (via == Close)
-            sut.client->FormClose();
-        else
-            sut.client->B1Click();
-        sut.prompts.holdIn.clear();
-        sut.prompts.whileOpen = {};
+        sut.playWhileOpen(kSave, happened, [&] {
+            if (via == Button)
+                sut.client->Button1Click();
+            else if (via == Close)
+                sut.client->FormClose();
+            else
+                sut.client->B1Click();
+        });
     }
     void show(std::ostream& os) const override {
         os << (via == Button  ? "Speichern"
@@ -645,9 +659,7 @@ struct SaveStep : Step {
            << " save=" << given.save << " quit=" << given.quit << " clear=";
         for (bool c : given.clear)
             os << c;
-        os << " meanwhile " << meanwhile.size() << " events";
-        for (const SubEvent& e : meanwhile)
-            os << " " << int(e.kind) << "/" << e.answer << "/" << e.lines.size();
+        os << " meanwhile" << meanwhile;
     }
 };
 
@@ -729,19 +741,10 @@ struct AlarmLeftOpen : Step {
         m.showUnseen(seen, false);
     }
     void core(Sut& sut, const std::vector<SubEvent>& happened) const override {
-        sut.prompts.holdIn = kAlarm;
-        sut.prompts.whileOpen = [&sut, happened] {
-            for (const SubEvent& e : happened)
-                sut.play(e);
-        };
-        sut.play({SubEvent::Answer, kind, {}});
-        sut.prompts.holdIn.clear();
-        sut.prompts.whileOpen = {};
+        sut.playWhileOpen(kAlarm, happened, [&] { sut.play({SubEvent::Answer, kind, {}}); });
     }
     void show(std::ostream& os) const override {
-        os << "alarm " << kBodies[kind] << " left open over " << meanwhile.size() << " events";
-        for (const SubEvent& e : meanwhile)
-            os << " " << int(e.kind) << "/" << e.answer << "/" << e.lines.size();
+        os << "alarm " << kBodies[kind] << " left open over" << meanwhile;
     }
 };
 
