@@ -16,8 +16,6 @@
 
 namespace window_test {
 
-inline const QString kSaveQuestion = QStringLiteral("Änderung Speichern ?");
-
 // The client with its settings file pointing at a peer of the test on 127.0.0.1.
 struct Window {
     FakeServices fake;
@@ -27,8 +25,8 @@ struct Window {
     QString ini() const { return fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")); }
     void start() {
         QFile f(ini());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[UDPLink]\nH_Port=" + QByteArray::number(peer.port()) + "\n");
+        QVERIFY(f.open(QIODevice::WriteOnly) &&
+                f.write("[UDPLink]\nH_Port=" + QByteArray::number(peer.port()) + "\n"));
         f.close();
         form = std::make_unique<TNummernForm>(QString(), fake.services());
     }
@@ -43,13 +41,12 @@ struct Window {
         peer.frames.clear();
         return loaded;
     }
-    // Frames sent since the last call; the table request of a click on the tray icon ends them.
+    // Frames sent since the last call; the table request of a left click on the tray icon, as
+    // the desktop reports it, ends them.
     QList<QByteArray> sent() {
         clickTray();
         return peer.framesBefore(frames::tableRequest());
     }
-
-    // A left click on the tray icon, as the desktop reports it.
     void clickTray() {
         emit form->findChild<QSystemTrayIcon*>()->activated(QSystemTrayIcon::Trigger);
     }
@@ -84,10 +81,6 @@ struct Window {
         QApplication::setActiveWindow(form.get());
         grid()->setFocus();
         return QTest::qWaitForWindowActive(form.get()) && load(lines);
-    }
-    void dropLink() {
-        peer.socket->disconnectFromHost();
-        QTRY_COMPARE(child<QLabel>("Label2")->text(), QStringLiteral(" kein Server! 127.0.0.1"));
     }
     QLineEdit* editorAt(int row, table::Field field) const {
         return qobject_cast<QLineEdit*>(grid()->indexWidget(at(row, field)));
