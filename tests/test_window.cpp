@@ -18,6 +18,13 @@ using namespace fixtures;
 using namespace table;
 using namespace window_test;
 
+namespace {
+const QStringList kPlacement{"Position/Left", "Position/Top", "Position/Width", "Position/Height"};
+QVariantList numbers(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+} // namespace
+
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
@@ -177,6 +184,15 @@ private slots:
         QVERIFY(!icon->isVisible());
     }
 
+    // The stored placement means the outer window, frame included, as the desktop tells it.
+    void placementIsTheOuterWindow() {
+        Window w;
+        for (int i = 0; i < 4; ++i)
+            w.fake.store.values[kPlacement[i]] = numbers(QRect(30, 40, 700, 300))[i];
+        QVERIFY(w.startWith({}));
+        QCOMPARE(w.form->frameGeometry(), QRect(30, 40, 700, 300));
+    }
+
     // Under a window manager the frame is known only once the window is mapped, after the
     // show. The window keeps the outer size it was left in all the same, start after start,
     // within limits that mean the outer window too.
@@ -191,16 +207,12 @@ private slots:
         QFETCH(QRect, stored);
         QFETCH(QRect, outer);
         Window w;
-        const QStringList keys{"Position/Left", "Position/Top", "Position/Width",
-                               "Position/Height"};
-        const auto numbers = [](QRect r) {
-            return QVariantList{r.x(), r.y(), r.width(), r.height()};
-        };
         for (int i = 0; i < 4 && !stored.isNull(); ++i)
-            w.fake.store.values[keys[i]] = numbers(stored)[i];
+            w.fake.store.values[kPlacement[i]] = numbers(stored)[i];
         QMargins frame;
         for (int start = 1; start <= 3; ++start) {
             w.start();
+            QCOMPARE(w.form->geometry(), outer); // no frame known yet
             w.form->findChild<OuterPlacement*>()->setFrameLookup([&] { return frame; });
             frame = {};
             w.form->show();
@@ -210,8 +222,8 @@ private slots:
             QCOMPARE(w.form->geometry(), outer.marginsRemoved(frame));
             w.form->client().SaveSettingsAndTable();
             QVariantList saved;
-            for (const QString& key : keys)
-                saved << w.fake.store.values[key];
+            for (const QString& key : kPlacement)
+                saved << w.fake.store.values.value(key);
             QCOMPARE(saved, numbers(outer));
             w.form.reset();
         }
