@@ -35,11 +35,6 @@ namespace {
 QString runtimeFolder; // the locks and sockets of this run
 
 #ifndef Q_OS_WIN
-struct UserFolder {
-    QTemporaryDir dir;
-    UserFolder() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()); }
-};
-
 QMutex soundMutex;
 QStringList soundWarnings, soundsStarted; // the alarm sound's, from any thread
 QStringList seen(const QStringList& said) {
@@ -62,7 +57,8 @@ private slots:
     void storeReadsWhatItWroteAndSaysWhenItCannot() {
         SettingsUserStore store;
 #ifndef Q_OS_WIN
-        UserFolder home;
+        QTemporaryDir home, edited; // a settings file of its own for each look
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.path());
 #endif
         QVERIFY(store.writeString("Belegt", "Belegt=", "12,17"));
         QVERIFY(store.writeInt("Position", "LeftA/B", 1));
@@ -78,15 +74,15 @@ private slots:
         QCOMPARE(type(L"SOFTWARE\\TorvanelClient\\Position", L"LeftA%2FB"), DWORD(REG_DWORD));
         QCOMPARE(type(L"SOFTWARE\\TorvanelClient\\Belegt", L"Belegt="), DWORD(REG_SZ));
 #else
-        UserFolder edited;
-        QFile file(edited.dir.filePath(QStringLiteral("TorvanelClient.conf")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, edited.path());
+        QFile file(edited.filePath(QStringLiteral("TorvanelClient.conf")));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Position]\nLeft=400\nTop=vier\n"));
         file.close();
         QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(400));
         QVERIFY(!store.readInt("Position", "Top"));
-        QVERIFY(QFile(edited.dir.filePath(".config")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(edited.filePath(".config")).open(QIODevice::WriteOnly));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           edited.dir.filePath(".config"));
+                           edited.filePath(".config"));
         QVERIFY(!store.writeInt("Position", "Left", 10));
 #endif
     }
@@ -262,14 +258,11 @@ private slots:
         QVERIFY(notAFolder.open());
         const QByteArray tmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", notAFolder.fileName().toLocal8Bit());
-        {
-            DesktopAlarmSound noCopy(QStringLiteral(TORVANEL_ALARM_WAV));
-            noCopy.play();
-            QTRY_COMPARE(seen(soundWarnings).size(), 2);
-        }
+        DesktopAlarmSound noCopy(QStringLiteral(TORVANEL_ALARM_WAV));
+        noCopy.play();
+        QTRY_COMPARE(seen(soundWarnings).size(), 2);
         qputenv("TMPDIR", tmp);
-        QVERIFY2(seen(soundWarnings).last().contains(notAFolder.fileName()),
-                 qPrintable(seen(soundWarnings).last()));
+        QVERIFY(seen(soundWarnings).last().contains(notAFolder.fileName()));
         QVERIFY(!mapped());
         // The player's copy of the sound file goes with the sound, also while it is sounding.
         const auto copies = [] {

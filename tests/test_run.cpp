@@ -1,7 +1,6 @@
 #include "FakeServices.h"
 #include "RufNum/ClientRun.h"
 #include "RufNum/Logo.h"
-#include "RufNum/RufNum.h"
 #include "RufNum/TorvanelApplication.h"
 #include "core/records/AlarmJournal.h"
 #include "platform/InstanceGuard.h"
