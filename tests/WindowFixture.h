@@ -4,7 +4,6 @@
 #include "LoopbackPeer.h"
 #include "RufNum/RufNum.h"
 #include "TableFixtures.h"
-#include "core/table/NummernModel.h"
 
 #include <QApplication>
 #include <QFile>
@@ -36,7 +35,8 @@ struct Window {
             !QTest::qWaitFor([this] { return peer.frames.contains(frames::tableRequest()); }))
             return false;
         peer.send(fixtures::tableFrame(lines));
-        const bool loaded = QTest::qWaitFor([&] { return model().rowCount() == lines.size(); });
+        const bool loaded =
+            QTest::qWaitFor([&] { return grid()->model()->rowCount() == lines.size(); });
         QTest::qWait(30); // requests already on their way
         peer.frames.clear();
         return loaded;
@@ -55,8 +55,7 @@ struct Window {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     QTableView* grid() const { return child<QTableView>("NummernGrid"); }
-    NummernModel& model() const { return *static_cast<NummernModel*>(grid()->model()); }
-    QModelIndex at(int row, table::Field f) const { return model().index(row, f); }
+    QModelIndex at(int row, table::Field f) const { return grid()->model()->index(row, f); }
 
     // Types over the cell; key events carry only their text, QTest has no keys beyond ASCII.
     bool typeInto(int row, table::Field field, const QString& text, bool thenTab = true) {
