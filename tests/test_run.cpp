@@ -2,7 +2,6 @@
 #include "RufNum/ClientRun.h"
 #include "RufNum/Logo.h"
 #include "RufNum/TorvanelApplication.h"
-#include "core/records/AlarmJournal.h"
 #include "platform/InstanceGuard.h"
 
 #include <QDataStream>
@@ -96,9 +95,6 @@ private slots:
         QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
         QCOMPARE(fake.prompts.texts(), QStringList());
         QVERIFY(fake.store.writesTo.contains("Position/LeftHaus 4"));
-        QFile journal(journalPath(fake.dataDir.path(), QStringLiteral("Haus 4")));
-        QVERIFY(journal.open(QIODevice::ReadOnly));
-        QVERIFY(journal.readAll().endsWith("  Client beendet\n"));
     }
 
     // One byte short is refused: rows padded to four bytes, and run-length rows with end marks.
