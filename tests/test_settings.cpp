@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTest>
 #include <memory>
 #ifdef Q_OS_LINUX
@@ -20,8 +21,7 @@ QByteArray readAll(const QString& path) {
 
 void writeAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
 QByteArray made(QByteArray text) {
@@ -30,6 +30,14 @@ QByteArray made(QByteArray text) {
 #endif
     return text;
 }
+
+// As Notepad's "Unicode" writes it: UTF-16 LE with its mark.
+QByteArray utf16(const QString& text) {
+    return QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(text);
+}
+
+const QString kQuoted = QStringLiteral("; Süd\r\n[UDPLink]\r\nH_Port=\"7004\"\r\n"
+                                       "H_TCPIP='10.1.1.1'\r\n[ALLGEMEIN]\r\nInSysTry=\"1\"\r\n");
 
 #ifdef Q_OS_LINUX
 // Root may write any file, so what an ordinary user meets is tried as nobody: the real and
@@ -68,56 +76,35 @@ struct Client {
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
-    // Beside the program if it may write there, else the user's copy of the administrator's.
+    // Beside the program if it may write there, else the user's copy of the administrator's
+    // file. His is often read-only; the copy must take every save, of this instance and of
+    // others that share it, in his line ends.
     void whereTheFileLives() {
-        QTemporaryDir root;
-        MemoryUserStore store;
-        const QString user = root.filePath("home/.config/TorvanelClient");
-        const QString system = root.filePath("etc/xdg/TorvanelClient");
-        const auto at = [](const QString& dir) { return dir + "/TorvanelClient.ini"; };
-        const auto in = [&](const QString& dir) {
-            Settings s({dir, {user, system}}, {}, store);
-            s.ReadSettings();
-            return s;
-        };
-        QCOMPARE(in(root.path()).iniFilePath(), at(root.path()));
-
-        const QByteArray admin = "; vom Administrator\n[UDPLink]\nH_Port=7000\n";
-        QVERIFY(QDir().mkpath(system));
-        writeAll(at(system), admin);
-        Settings installed = in(root.filePath("usr/bin")); // not there, so not writable
-        QCOMPARE(installed.WriteSettings({}), QString());
-        QCOMPARE(installed.iniFilePath(), at(user));
-        QVERIFY(readAll(at(user)).startsWith(admin));
-        QCOMPARE(readAll(at(system)), admin);
-    }
-
-    // The administrator's file is often read-only; the user's copy of it must take every save,
-    // of this instance and of others that share the file.
-    void theUsersCopyOfAReadOnlyFileCanBeWritten() {
         const AsOrdinaryUser user;
         QVERIFY(user.ok);
         QTemporaryDir root;
         MemoryUserStore store;
+        const QString home = root.filePath("home/.config/TorvanelClient");
         const QString system = root.filePath("etc/xdg/TorvanelClient");
-        const QString seed = system + "/TorvanelClient.ini";
+        const auto savedIn = [&](const QString& program, const QString& t = {}) {
+            Settings s({program, {home, system}}, t, store);
+            s.ReadSettings();
+            const QString problem = s.WriteSettings({});
+            return problem.isEmpty() ? s.iniFilePath() : problem;
+        };
+        QCOMPARE(savedIn(root.path()), root.filePath("TorvanelClient.ini"));
+        const QByteArray admin = "; vom Administrator\n[UDPLink]\nH_Port=7000\n";
+        const QString seed = system + "/TorvanelClient.ini", copy = home + "/TorvanelClient.ini";
         QVERIFY(QDir().mkpath(system));
-        writeAll(seed, "; vom Administrator\n");
+        writeAll(seed, admin);
         QVERIFY(
             QFile::setPermissions(seed, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-        const QString home = root.filePath("home/.config/TorvanelClient");
-        const QString copy = home + "/TorvanelClient.ini";
-        const SettingsFolders folders{root.filePath("usr/bin"), {home, system}};
-        Settings first(folders, {}, store);
-        first.ReadSettings();
-        QCOMPARE(first.WriteSettings({}), QString());
-        QVERIFY(QFile::permissions(copy) & QFile::WriteOwner);
-        // The copy keeps the administrator's line ends.
-        QVERIFY(readAll(copy).contains("[UDPLink]\nH_Port=6767\n"));
-        Settings second(folders, QStringLiteral("Süd"), store);
-        second.ReadSettings();
-        QCOMPARE(second.WriteSettings({}), QString());
-        QVERIFY(readAll(copy).contains("[UDPLinkSüd]\nH_Port=6767\n"));
+        const QString installed = root.filePath("usr/bin"); // not there, so not writable
+        QCOMPARE(savedIn(installed), copy);
+        QCOMPARE(savedIn(installed, QStringLiteral("Süd")), copy);
+        QCOMPARE(readAll(seed), admin);
+        QCOMPARE(readAll(copy), admin + "[ALLGEMEIN]\nInSysTry=1\nLogoDatei=BMP_klein.bmp\n"
+                                        "[UDPLinkSüd]\nH_Port=6767\nH_TCPIP=127.0.0.1\n");
     }
 
     void entryEditLeavesEveryOtherByte() {
@@ -155,24 +142,45 @@ private slots:
                                 "d]\nH_Port=7000\nH_TCPIP=k\xFC"
                                 "che\n";
         check("Süd", ansi, "7000|küche|1|BMP_klein.bmp", ansi + "[ALLGEMEIN]\nInSysTry=1\n");
+        // UTF-16 comes back as it was; quotes are no part of values.
+        check({}, utf16(kQuoted), "7004|10.1.1.1|1|BMP_klein.bmp", utf16(kQuoted));
     }
 
-    // A command-line text that cannot name a section runs on the defaults and says why; a tab
-    // may name one.
-    void aTextThatCannotNameASectionSaysWhy() {
+    // An edit keeps UTF-16; a line break would end the entry and begin another: refused.
+    void aUtf16FileIsEditedInItsForm() {
+        Client c;
+        c.start(utf16(kQuoted));
+        QCOMPARE(IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", "10.2.2.2"), QString());
+        const QByteArray edited = utf16(QString(kQuoted).replace("'10.1.1.1'", "10.2.2.2"));
+        QCOMPARE(readAll(c.ini()), edited);
+        for (const char* broken : {"10.3.3.3\nH_Port=1", "10.3.3.3\rH_Port=1"})
+            QVERIFY(!IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", broken).isEmpty());
+        QCOMPARE(readAll(c.ini()), edited);
+    }
+
+    // An untrustworthy file reads as absent and is never clobbered; a command-line text that
+    // cannot name a section runs on the defaults, though a tab may name one. Both say why,
+    // naming the file.
+    void whatCannotBeUsedSaysWhy() {
         const QByteArray ansi = "[UDPLink]\nH_Port=7000\n[UDPLinka\tS\xFC"
-                                "d]\nH_Port=7001\n";
-        const QList<std::pair<QString, const char*>> texts{
-            {"a]b", "enthält \"]\""},
-            {"a\rb", "enthält einen Zeilenumbruch"},
-            {"a\x01", "enthält ein Steuerzeichen"},
-            {"a\x7F", "enthält ein Steuerzeichen"},
-            {QStringLiteral("a\u2603"), "(Windows-1252) nicht fassen kann"}};
-        for (const auto& [text, why] : texts) {
+                                "d]\nH_Port=7001\n[ALLGEMEIN]\nInSysTry=1\n";
+        const std::tuple<QByteArray, QString, const char*> cases[] = {
+            {ansi, "a]b", "enthält \"]\""},
+            {ansi, "a\rb", "enthält einen Zeilenumbruch"},
+            {ansi, "a\x01", "enthält ein Steuerzeichen"},
+            {ansi, "a\x7F", "enthält ein Steuerzeichen"},
+            {ansi, QStringLiteral("a\u2603"), "(Windows-1252) nicht fassen kann"},
+            {QByteArray("[UDPLink]\nH_Port=7000\n\0", 23), {}, "enthält Binärdaten"},
+            {QByteArray("\xFE\xFF\0[\0U\0]\0\n", 10), {}, "ist in UTF-16 Big Endian"},
+            {QByteArray("\xFF\xFE[\0U\0]\0\0\0", 10), {}, "enthält Binärdaten"}};
+        for (const auto& [file, text, why] : cases) {
             Client c;
-            QCOMPARE(c.start(ansi, text).port(), 6767);
+            QCOMPARE(c.start(file, text).port(), 6767);
             const QString problem = c.save();
-            QVERIFY2(problem.contains(QString::fromUtf8(why)), qPrintable(problem));
+            QVERIFY2(problem.contains(QDir::toNativeSeparators(c.ini())) &&
+                         problem.contains(QString::fromUtf8(why)),
+                     qPrintable(problem));
+            QCOMPARE(readAll(c.ini()), file);
         }
         Client tab;
         QCOMPARE(tab.start(ansi, QStringLiteral("a\tSüd")).port(), 7001);
@@ -183,54 +191,11 @@ private slots:
     void aPartOfAPlacementIsNotTaken() {
         Client c;
         const Settings& s = c.start({});
-        const QRect preset = s.placement();
         for (const char* key : {"Position/Left", "Position/Top", "Position/Height"})
             c.fake.store.values.insert(key, 5);
-        QCOMPARE(s.placement(), preset);
+        QCOMPARE(s.placement(), QRect(0, 0, 600, 135));
         c.fake.store.values.insert("Position/Width", 700);
         QCOMPARE(s.placement(), QRect(5, 5, 700, 5));
-    }
-
-    // UTF-16 LE with its mark comes back so, only our entry changed; quotes are no part of values.
-    void utf16FileKeepsItsFormWithQuotedValues() {
-        const QString admin =
-            QStringLiteral("; Süd\r\n[UDPLink]\r\nH_Port=\"7004\"\r\n"
-                           "H_TCPIP='10.1.1.1'\r\n[ALLGEMEIN]\r\nInSysTry=\"1\"\r\n");
-        const auto utf16 = [](const QString& text) {
-            QByteArray bytes("\xFF\xFE");
-            for (const QChar c : text)
-                bytes.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-            return bytes;
-        };
-        Client c;
-        Settings& s = c.start(utf16(admin));
-        QCOMPARE(s.port(), 7004);
-        QCOMPARE(s.host(), QStringLiteral("10.1.1.1"));
-        c.save();
-        QVERIFY(readAll(c.ini()) == utf16(admin));
-        QCOMPARE(IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", "10.2.2.2"), QString());
-        QVERIFY(readAll(c.ini()) == utf16(QString(admin).replace("'10.1.1.1'", "10.2.2.2")));
-        // A line break would end the entry and begin another: refused, the file untouched.
-        for (const char* broken : {"10.3.3.3\nH_Port=1", "10.3.3.3\rH_Port=1"})
-            QVERIFY(!IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", broken).isEmpty());
-        QVERIFY(readAll(c.ini()) == utf16(QString(admin).replace("'10.1.1.1'", "10.2.2.2")));
-    }
-
-    void untrustworthyFileReadsAsAbsentAndIsNeverClobbered() {
-        const QByteArray binary("[UDPLink]\nH_Port=7000\n\0\x01\xFF\xFE rest", 31);
-        const QByteArray utf16("\xFE\xFF\0[\0U\0]\0\n", 10);
-        const QByteArray utf16Binary("\xFF\xFE[\0U\0]\0\0\0", 10);
-        const QList<std::pair<QByteArray, const char*>> files{{binary, "enthält Binärdaten"},
-                                                              {utf16, "ist in UTF-16 Big Endian"},
-                                                              {utf16Binary, "enthält Binärdaten"}};
-        for (const auto& [text, why] : files) {
-            Client c;
-            QCOMPARE(c.start(text).port(), 6767);
-            const QString problem = c.save();
-            QVERIFY2(problem.contains(QDir::toNativeSeparators(c.ini())), qPrintable(problem));
-            QVERIFY2(problem.contains(QString::fromUtf8(why)), qPrintable(problem));
-            QVERIFY(readAll(c.ini()) == text);
-        }
     }
 };
 
