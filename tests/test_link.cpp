@@ -116,13 +116,11 @@ private slots:
     // Torn down, what the link sent last is still on its way, as a quit needs.
     void framesGoOutOnlyOverALiveLinkAndOutliveIt() {
         LoopbackPeer peer;
-        auto link = std::make_unique<ServerLink>();
-        QVERIFY(!link->Send(frames::heartbeat()));
-        link->setHostAndPort(QStringLiteral("127.0.0.1"), peer.port());
-        link->OpenConnection();
-        QTRY_VERIFY(link->isConnected());
-        QVERIFY(link->Send(frames::tableRequest()));
-        link.reset();
+        auto l = std::make_unique<Link>(peer.port());
+        QVERIFY(!l->link.Send(frames::heartbeat()));
+        QVERIFY(l->open(peer));
+        QVERIFY(l->link.Send(frames::tableRequest()));
+        l.reset();
         QTRY_COMPARE(peer.frames, QList<QByteArray>{frames::tableRequest()});
     }
 };
