@@ -24,13 +24,6 @@ void writeAll(const QString& path, const QByteArray& bytes) {
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-QByteArray made(QByteArray text) {
-#ifdef Q_OS_WIN
-    text.replace("\n", "\r\n");
-#endif
-    return text;
-}
-
 // As Notepad's "Unicode" writes it: UTF-16 LE with its mark.
 QByteArray utf16(const QString& text) {
     return QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(text);
@@ -108,8 +101,7 @@ private slots:
         const QString seed = system + "/TorvanelClient.ini", copy = home + "/TorvanelClient.ini";
         QVERIFY(QDir().mkpath(system));
         writeAll(seed, admin);
-        QVERIFY(
-            QFile::setPermissions(seed, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(QFile::setPermissions(seed, QFile::ReadOwner));
         const QString installed = root.filePath("usr/bin"); // not there, so not writable
         QCOMPARE(savedIn(installed), copy);
         QCOMPARE(savedIn(installed, QStringLiteral("Süd")), copy);
@@ -140,8 +132,11 @@ private slots:
         const QByteArray ansi =
             "[UDPLink]\nH_Port=1\n[UDPLinkS\374d]\nH_Port=7000\nH_TCPIP=k\374che\n"
             "[UDPLinka\tS\374d]\nH_Port=7001\n";
-        const QByteArray fresh = made("[UDPLinkSüd ]\nH_Port=6767\nH_TCPIP=127.0.0.1\n[AllGEMEIN]\n"
-                                      "LogoDatei=BMP_klein.bmp\nInSysTry=1\n");
+        QByteArray fresh("[UDPLinkSüd ]\nH_Port=6767\nH_TCPIP=127.0.0.1\n[AllGEMEIN]\n"
+                         "LogoDatei=BMP_klein.bmp\nInSysTry=1\n");
+#ifdef Q_OS_WIN
+        fresh.replace("\n", "\r\n");
+#endif
         const QString defaults = "6767|127.0.0.1|1|BMP_klein.bmp";
         const QByteArray tray = "[ALLGEMEIN]\nInSysTry=1\n";
         const Pass passes[] = {
