@@ -123,16 +123,16 @@ private slots:
         QCOMPARE(profile::setEntry(twice, "S", "K", "3"), QByteArray("[S]\nK=3\nK=2\n"));
     }
 
-    // A new file is UTF-8 with a first run's entries, a trailing blank kept in the section's
-    // name; Windows-1252 from an old editor is read and written so, names and values alike;
-    // UTF-16 comes back as it was, and quotes are no part of values. An untrustworthy file
+    // A new file is UTF-8 with a first run's entries, any character and a trailing blank kept in
+    // the section's name; Windows-1252 from an old editor is read and written so, names and values
+    // alike; UTF-16 comes back as it was, and quotes are no part of values. An untrustworthy file
     // reads as absent and is never clobbered; a command-line text that cannot name a section
     // runs on the defaults, though a tab may name one.
     void readAndSaved() {
         const QByteArray ansi =
             "[UDPLink]\nH_Port=1\n[UDPLinkS\374d]\nH_Port=7000\nH_TCPIP=k\374che\n"
             "[UDPLinka\tS\374d]\nH_Port=7001\n";
-        QByteArray fresh("[UDPLinkSüd ]\nH_Port=6767\nH_TCPIP=127.0.0.1\n[AllGEMEIN]\n"
+        QByteArray fresh("[UDPLinkSüd☃ ]\nH_Port=6767\nH_TCPIP=127.0.0.1\n[AllGEMEIN]\n"
                          "LogoDatei=BMP_klein.bmp\nInSysTry=1\n");
 #ifdef Q_OS_WIN
         fresh.replace("\n", "\r\n");
@@ -140,7 +140,7 @@ private slots:
         const QString defaults = "6767|127.0.0.1|1|BMP_klein.bmp";
         const QByteArray tray = "[ALLGEMEIN]\nInSysTry=1\n";
         const Pass passes[] = {
-            {"Süd ", {}, defaults, "", fresh},
+            {"Süd☃ ", {}, defaults, "", fresh},
             {"Süd", ansi, "7000|küche|1|BMP_klein.bmp", "", ansi + tray},
             {"a\tSüd", ansi + tray, "7001|127.0.0.1|1|BMP_klein.bmp"},
             {{}, utf16(kQuoted), "7004|10.1.1.1|1|BMP_klein.bmp"},
