@@ -165,8 +165,7 @@ private slots:
                      qPrintable(problem));
             // A line break in a value would end the entry and begin another.
             for (const char* broken : {"x\nH_Port=1", "x\rH_Port=1"})
-                QVERIFY(
-                    IniFile(c.ini()).writeString("UDPLink", "H_TCPIP", broken).contains("umbruch"));
+                QVERIFY(IniFile(c.ini()).writeString("UDPLink", "X", broken).contains("umbruch"));
             QCOMPARE(readAll(c.ini()), p.saved.isEmpty() ? p.file : p.saved);
         }
     }
@@ -175,12 +174,11 @@ private slots:
     void aPartOfAPlacementIsNotTaken() {
         Client c;
         c.read({});
-        const Settings& s = *c.settings;
         for (const char* key : {"Position/Left", "Position/Top", "Position/Height"})
             c.fake.store.values.insert(key, 5);
-        QCOMPARE(s.placement(), QRect(0, 0, 600, 135));
+        QCOMPARE(c.settings->placement(), QRect(0, 0, 600, 135));
         c.fake.store.values.insert("Position/Width", 700);
-        QCOMPARE(s.placement(), QRect(5, 5, 700, 5));
+        QCOMPARE(c.settings->placement(), QRect(5, 5, 700, 5));
     }
 };
 
