@@ -18,8 +18,7 @@ struct SimTestClient {
     // Sends and returns the next frame; empty when none came in time.
     QByteArray ask(const QByteArray& bytes) {
         send(bytes);
-        return QTest::qWaitFor([this] { return !received.isEmpty(); }) ? received.takeFirst()
-                                                                       : QByteArray();
+        return QTest::qWaitFor([this] { return !received.isEmpty(); }) ? received.takeFirst() : "";
     }
 
     FrameReader reader;
