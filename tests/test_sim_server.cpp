@@ -26,6 +26,17 @@ QList<QByteArray> tableSeen(SimTestClient& c) {
     return frame.startsWith(frames::kTable) ? table::parseTableFrame(frame) : QList<QByteArray>();
 }
 
+// What a client got before the next table, which closes a round: the connection keeps the
+// order, so nothing sent before the table can still be on its way.
+QList<QByteArray> framesBeforeTable(SimTestClient& c) {
+    if (!QTest::qWaitFor(
+            [&] { return !c.received.isEmpty() && c.received.last().startsWith(frames::kTable); }))
+        return {"no table"};
+    QList<QByteArray> before = std::exchange(c.received, {});
+    before.removeLast();
+    return before;
+}
+
 struct RunningSim {
     explicit RunningSim(const QString& path) : store(path), server(store), control(server) {
         QString error;
@@ -91,6 +102,23 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !c.received.isEmpty(); }));
         QCOMPARE_GE(clock.elapsed(), 200);
         QTRY_COMPARE(c.received, QList<QByteArray>(2, "[___TEST]\n\r23\n\r{_ENDE__}"));
+    }
+
+    // The demo's orders: answers repeated, and unasked ones to every client.
+    void unaskedAndRepeatedAnswersComeAsManyAsOrdered() {
+        SimControl& control = m_sim->control;
+        QVERIFY(!control.execute("unasked-test 0").ok);
+        SimTestClient a(m_sim->server.port()), b(m_sim->server.port());
+        QTRY_COMPARE(m_sim->server.clientCount(), 2);
+        control.execute("repeat on");
+        a.send(frames::heartbeat() + frames::tableRequest());
+        QCOMPARE(framesBeforeTable(a), QList<QByteArray>(2, "[___TEST]\n\r{_ENDE__}"));
+        control.execute("repeat off");
+        control.execute("busy 12");
+        control.execute("unasked-test 3");
+        control.execute("unasked-table");
+        for (SimTestClient* c : {&a, &b})
+            QCOMPARE(framesBeforeTable(*c), QList<QByteArray>(3, "[___TEST]\n\rBUSY,12,{_ENDE__}"));
     }
 
     // A write given up in an orderly way leaves the old table and takes its temporary file
