@@ -14,19 +14,15 @@ bool unanswered(const report::AlarmRow& row) {
 
 } // namespace
 
+AlarmTableModel::AlarmTableModel(QObject* parent)
+    : RowTableModel({QStringLiteral("Nst."), QStringLiteral("Ausgelöst"),
+                     QStringLiteral("Quittiert nach (s)"), QStringLiteral("Quittierungen"),
+                     QStringLiteral("Beendet"), QStringLiteral("Dauer")},
+                    parent) {}
+
 void AlarmTableModel::setRows(QList<report::AlarmRow> rows, qint64 limitS) {
-    beginResetModel();
-    m_rows = std::move(rows);
     m_limitS = limitS;
-    endResetModel();
-}
-
-int AlarmTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
-int AlarmTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
+    RowTableModel::setRows(std::move(rows));
 }
 
 bool AlarmTableModel::late(const report::AlarmRow& row) const {
@@ -56,9 +52,10 @@ QVariant AlarmTableModel::text(const report::AlarmRow& row, int column) const {
 }
 
 QVariant AlarmTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size())
+    const report::AlarmRow* alarm = RowTableModel::row(index);
+    if (!alarm)
         return {};
-    const report::AlarmRow& row = m_rows.at(index.row());
+    const report::AlarmRow& row = *alarm;
     const bool lateCell = index.column() == AcknowledgedAfter && late(row);
     switch (role) {
     case Qt::DisplayRole:
@@ -92,12 +89,4 @@ QVariant AlarmTableModel::data(const QModelIndex& index, int role) const {
                    : QVariant();
     }
     return {};
-}
-
-QVariant AlarmTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const titles[] = {"Nst.",          "Ausgelöst", "Quittiert nach (s)",
-                                         "Quittierungen", "Beendet",   "Dauer"};
-    return section >= 0 && section < ColumnCount ? QString::fromUtf8(titles[section]) : QVariant();
 }

@@ -2,41 +2,22 @@
 
 #include "RufNum/report/ReportTexts.h"
 
-#include <utility>
-
-void PeriodTableModel::setPeriods(QList<report::Period> periods) {
-    beginResetModel();
-    m_periods = std::move(periods);
-    endResetModel();
-}
-
-int PeriodTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_periods.size());
-}
-
-int PeriodTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 3;
-}
+PeriodTableModel::PeriodTableModel(QObject* parent)
+    : RowTableModel(
+          {QStringLiteral("Ohne Überwachung"), QStringLiteral("von"), QStringLiteral("bis")},
+          parent) {}
 
 QVariant PeriodTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_periods.size() || role != Qt::DisplayRole)
+    const report::Period* period = row(index);
+    if (!period || role != Qt::DisplayRole)
         return {};
-    const report::Period& period = m_periods.at(index.row());
     switch (index.column()) {
     case 0:
-        return report::periodText(period.kind);
+        return report::periodText(period->kind);
     case 1:
-        return report_text::dateTime(period.from);
+        return report_text::dateTime(period->from);
     case 2:
-        return period.to ? report_text::dateTime(*period.to) : QStringLiteral("dauert an");
+        return period->to ? report_text::dateTime(*period->to) : QStringLiteral("dauert an");
     }
     return {};
-}
-
-QVariant PeriodTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return QAbstractTableModel::headerData(section, orientation, role);
-    const QStringList titles{QStringLiteral("Ohne Überwachung"), QStringLiteral("von"),
-                             QStringLiteral("bis")};
-    return titles.value(section);
 }

@@ -1,24 +1,14 @@
 #pragma once
 
+#include "RufNum/report/RowTableModel.h"
 #include "core/records/AlarmReport.h"
 
-#include <QAbstractTableModel>
-#include <QList>
-
 // The periods in which the client could not have seen an alarm: what, from, until.
-class PeriodTableModel : public QAbstractTableModel {
+class PeriodTableModel : public RowTableModel<report::Period> {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit PeriodTableModel(QObject* parent = nullptr);
 
-    void setPeriods(QList<report::Period> periods);
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
+    void setPeriods(QList<report::Period> periods) { setRows(std::move(periods)); }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-
-private:
-    QList<report::Period> m_periods;
 };

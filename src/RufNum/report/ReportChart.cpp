@@ -1,7 +1,6 @@
 #include "RufNum/report/ReportChart.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -13,6 +12,7 @@ const QColor kInTime(0x2e, 0x7d, 0x32);
 const QColor kLate(0xe6, 0x51, 0x00);
 const QColor kNever(Qt::red);
 const QColor kGrid(0xdd, 0xdd, 0xdd);
+constexpr double kMarkRadius = 3.5;
 
 // 1, 2, 5, 10, 20, 50 … : the smallest such step that needs at most `ticks` steps to `max`.
 qint64 niceStep(qint64 max, int ticks) {
@@ -38,53 +38,57 @@ struct Axes {
     qint64 yStep;
 };
 
-// A panel's title above, its value labels on the left, grid lines across.
-void drawPanel(QPainter& p, const Axes& axes, const QString& title, const QString& unit) {
-    const QFontMetricsF fm(p.font());
-    p.setPen(Qt::black);
-    p.drawText(QPointF(axes.plot.left(), axes.plot.top() - fm.descent() - 4), title);
-    for (qint64 v = 0; v <= axes.yMax; v += axes.yStep) {
-        const double y = axes.plot.bottom() - axes.plot.height() * double(v) / double(axes.yMax);
-        p.setPen(kGrid);
-        p.drawLine(QPointF(axes.plot.left(), y), QPointF(axes.plot.right(), y));
-        p.setPen(Qt::black);
-        const QString label = QString::number(v) + unit;
-        p.drawText(QRectF(0, y - fm.height() / 2, axes.plot.left() - 6, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, label);
-    }
-    p.setPen(Qt::black);
-    p.drawLine(axes.plot.bottomLeft(), axes.plot.bottomRight());
-    p.drawLine(axes.plot.bottomLeft(), axes.plot.topLeft());
+using Text = ChartLayout::Text;
+
+Text textFrom(const QString& text, const QPointF& baseline, const QColor& colour = Qt::black) {
+    return {text, baseline, {}, 0, colour};
 }
 
-void drawTimeAxis(QPainter& p, const QRectF& top, const QRectF& bottom, const ChartData& data) {
-    const QFontMetricsF fm(p.font());
+Text textIn(const QString& text, const QRectF& box, int align, const QColor& colour = Qt::black) {
+    return {text, {}, box, align, colour};
+}
+
+// A panel's title above, its value labels on the left, grid lines across.
+void panel(ChartLayout& out, const QFontMetricsF& fm, const Axes& axes, const QString& title,
+           const QString& unit) {
+    out.texts << textFrom(title, QPointF(axes.plot.left(), axes.plot.top() - fm.descent() - 4));
+    for (qint64 v = 0; v <= axes.yMax; v += axes.yStep) {
+        const double y = axes.plot.bottom() - axes.plot.height() * double(v) / double(axes.yMax);
+        out.grid << QLineF(axes.plot.left(), y, axes.plot.right(), y);
+        out.texts << textIn(QString::number(v) + unit,
+                            QRectF(0, y - fm.height() / 2, axes.plot.left() - 6, fm.height()),
+                            Qt::AlignRight | Qt::AlignVCenter);
+    }
+    out.axes << QLineF(axes.plot.bottomLeft(), axes.plot.bottomRight())
+             << QLineF(axes.plot.bottomLeft(), axes.plot.topLeft());
+}
+
+void timeAxis(ChartLayout& out, const QFontMetricsF& fm, const QRectF& top, const QRectF& bottom,
+              const ChartData& data) {
     const int hours = int(data.perHour.size());
     const double perHour = bottom.width() / hours;
     const int step = hourStep(perHour, fm.horizontalAdvance(QStringLiteral("00:00")) + 12);
     double free = 0; // where the last label ended
     for (int i = 0; i <= hours; i += step) {
         const double x = bottom.left() + i * perHour;
-        p.setPen(kGrid);
-        p.drawLine(QPointF(x, top.top()), QPointF(x, top.bottom()));
-        p.drawLine(QPointF(x, bottom.top()), QPointF(x, bottom.bottom()));
+        out.grid << QLineF(x, top.top(), x, top.bottom())
+                 << QLineF(x, bottom.top(), x, bottom.bottom());
         const QDateTime at = data.period.from.addSecs(3600LL * i);
         // At midnight the date: a night or a week reads by its days.
         const QString label = at.time() == QTime(0, 0) ? at.toString(QStringLiteral("dd.MM."))
                                                        : at.toString(QStringLiteral("hh:mm"));
-        p.setPen(Qt::black);
         const double w = fm.horizontalAdvance(label);
         // The first and last labels stay whole inside the chart.
         const double left = std::clamp(x - w / 2, 0.0, bottom.right() + 10 - w);
         if (left < free)
             continue;
-        p.drawText(QPointF(left, bottom.bottom() + fm.ascent() + 4), label);
+        out.texts << textFrom(label, QPointF(left, bottom.bottom() + fm.ascent() + 4));
         free = left + w + 6;
     }
 }
 
-void drawBars(QPainter& p, const QRectF& plot, const ChartData& data, qint64 yMax) {
-    const QFontMetricsF fm(p.font());
+void bars(ChartLayout& out, const QFontMetricsF& fm, const QRectF& plot, const ChartData& data,
+          qint64 yMax) {
     const double perHour = plot.width() / data.perHour.size();
     const double gap = perHour > 4 ? 1 : 0;
     for (int i = 0; i < data.perHour.size(); ++i) {
@@ -93,64 +97,49 @@ void drawBars(QPainter& p, const QRectF& plot, const ChartData& data, qint64 yMa
             continue;
         const double h = plot.height() * count / double(yMax);
         const QRectF bar(plot.left() + i * perHour + gap, plot.bottom() - h, perHour - 2 * gap, h);
-        p.fillRect(bar, kBar);
+        out.bars << bar;
         const QString label = QString::number(count);
-        if (fm.horizontalAdvance(label) + 2 <= perHour) {
-            p.setPen(Qt::black);
-            p.drawText(QRectF(bar.left(), bar.top() - fm.height(), bar.width(), fm.height()),
-                       Qt::AlignHCenter | Qt::AlignBottom, label);
-        }
+        if (fm.horizontalAdvance(label) + 2 <= perHour)
+            out.texts << textIn(
+                label, QRectF(bar.left(), bar.top() - fm.height(), bar.width(), fm.height()),
+                Qt::AlignHCenter | Qt::AlignBottom);
     }
 }
 
-void drawAcknowledgements(QPainter& p, const Axes& axes, const ChartData& data) {
+void acknowledgements(ChartLayout& out, const QFontMetricsF& fm, const Axes& axes,
+                      const ChartData& data) {
     const QRectF& plot = axes.plot;
     const double seconds = double(data.period.from.secsTo(data.period.to));
     const auto yOf = [&](qint64 v) {
         return plot.bottom() - plot.height() * v / double(axes.yMax);
     };
     const double limitY = yOf(data.limitS);
-    QPen dashed(kLate, 1.5, Qt::DashLine);
-    p.setPen(dashed);
-    p.drawLine(QPointF(plot.left(), limitY), QPointF(plot.right(), limitY));
-    const QFontMetricsF fm(p.font());
+    out.limit = QLineF(plot.left(), limitY, plot.right(), limitY);
     const QString limit = QStringLiteral("Grenze %1 s").arg(data.limitS);
-    p.drawText(QPointF(plot.right() - fm.horizontalAdvance(limit) - 2, limitY - fm.descent() - 2),
-               limit);
-    const double r = 3.5;
-    p.setRenderHint(QPainter::Antialiasing);
+    out.texts << textFrom(
+        limit, QPointF(plot.right() - fm.horizontalAdvance(limit) - 2, limitY - fm.descent() - 2),
+        kLate);
     for (const report::AlarmRow& row : data.rows) {
         const double x = plot.left() + plot.width() * data.period.from.secsTo(row.raised) / seconds;
-        if (!row.acknowledgedAfterS) {
-            p.setPen(QPen(kNever, 2));
-            const double y = plot.top() + r;
-            p.drawLine(QPointF(x - r, y - r), QPointF(x + r, y + r));
-            p.drawLine(QPointF(x - r, y + r), QPointF(x + r, y - r));
-            continue;
-        }
-        const QColor c = *row.acknowledgedAfterS > data.limitS ? kLate : kInTime;
-        p.setPen(c.darker(130));
-        p.setBrush(c);
-        p.drawEllipse(QPointF(x, yOf(*row.acknowledgedAfterS)), r, r);
+        if (!row.acknowledgedAfterS)
+            out.marks << ChartLayout::Mark{QPointF(x, plot.top() + kMarkRadius), {}};
+        else
+            out.marks << ChartLayout::Mark{QPointF(x, yOf(*row.acknowledgedAfterS)),
+                                           *row.acknowledgedAfterS > data.limitS ? kLate : kInTime};
     }
-    p.setBrush(Qt::NoBrush);
-    p.setRenderHint(QPainter::Antialiasing, false);
 }
 
 } // namespace
 
-void drawReportChart(QPainter& p, const QRectF& area, const ChartData& data) {
-    p.save();
-    p.fillRect(area, Qt::white);
-    p.translate(area.topLeft());
-    const QRectF box(QPointF(0, 0), area.size());
+ChartLayout layoutReportChart(const ChartData& data, const QSizeF& size, const QFont& font) {
+    ChartLayout out;
+    const QRectF box(QPointF(0, 0), size);
     if (data.rows.isEmpty() || data.perHour.isEmpty()) {
-        p.setPen(Qt::darkGray);
-        p.drawText(box, Qt::AlignCenter, QStringLiteral("Keine Alarme im Zeitraum"));
-        p.restore();
-        return;
+        out.texts << textIn(QStringLiteral("Keine Alarme im Zeitraum"), box, Qt::AlignCenter,
+                            Qt::darkGray);
+        return out;
     }
-    const QFontMetricsF fm(p.font());
+    const QFontMetricsF fm(font);
     qint64 longest = data.limitS;
     bool never = false;
     for (const report::AlarmRow& row : data.rows) {
@@ -171,20 +160,61 @@ void drawReportChart(QPainter& p, const QRectF& area, const ChartData& data) {
     const int most = *std::max_element(data.perHour.begin(), data.perHour.end());
     const qint64 countStep = niceStep(most + 1, ticks);
     const Axes counts{top, countStep * ((most + 1 + countStep - 1) / countStep), countStep};
-    drawTimeAxis(p, top, bottom, data);
-    drawPanel(p, counts, QStringLiteral("Alarme je Stunde"), QString());
-    drawBars(p, top, data, counts.yMax);
+    timeAxis(out, fm, top, bottom, data);
+    panel(out, fm, counts, QStringLiteral("Alarme je Stunde"), QString());
+    bars(out, fm, top, data, counts.yMax);
     const Axes acks{bottom, ackMax, ackStep};
-    drawPanel(p, acks, QStringLiteral("Quittiert nach (s)"), QStringLiteral(" s"));
-    if (never) {
-        p.setPen(kNever);
-        p.drawText(
+    panel(out, fm, acks, QStringLiteral("Quittiert nach (s)"), QStringLiteral(" s"));
+    if (never)
+        out.texts << textFrom(
+            QStringLiteral("× nicht quittiert"),
             QPointF(bottom.left() + fm.horizontalAdvance(QStringLiteral("Quittiert nach (s)")) + 24,
                     bottom.top() - fm.descent() - 4),
-            QStringLiteral("× nicht quittiert"));
+            kNever);
+    acknowledgements(out, fm, acks, data);
+    return out;
+}
+
+void paintReportChart(QPainter& p, const QRectF& area, const ChartLayout& chart) {
+    p.save();
+    p.fillRect(area, Qt::white);
+    p.translate(area.topLeft());
+    p.setPen(kGrid);
+    p.drawLines(chart.grid);
+    p.setPen(Qt::black);
+    p.drawLines(chart.axes);
+    for (const QRectF& bar : chart.bars)
+        p.fillRect(bar, kBar);
+    for (const Text& text : chart.texts) {
+        p.setPen(text.colour);
+        if (text.box.isEmpty())
+            p.drawText(text.at, text.text);
+        else
+            p.drawText(text.box, text.align, text.text);
     }
-    drawAcknowledgements(p, acks, data);
+    if (chart.limit) {
+        p.setPen(QPen(kLate, 1.5, Qt::DashLine));
+        p.drawLine(*chart.limit);
+    }
+    const double r = kMarkRadius;
+    p.setRenderHint(QPainter::Antialiasing);
+    for (const ChartLayout::Mark& mark : chart.marks) {
+        const QPointF& c = mark.at;
+        if (!mark.colour.isValid()) {
+            p.setPen(QPen(kNever, 2));
+            p.drawLine(QPointF(c.x() - r, c.y() - r), QPointF(c.x() + r, c.y() + r));
+            p.drawLine(QPointF(c.x() - r, c.y() + r), QPointF(c.x() + r, c.y() - r));
+            continue;
+        }
+        p.setPen(mark.colour.darker(130));
+        p.setBrush(mark.colour);
+        p.drawEllipse(c, r, r);
+    }
     p.restore();
+}
+
+void drawReportChart(QPainter& p, const QRectF& area, const ChartData& data) {
+    paintReportChart(p, area, layoutReportChart(data, area.size(), p.font()));
 }
 
 ReportChart::ReportChart(QWidget* parent) : QWidget(parent) {
