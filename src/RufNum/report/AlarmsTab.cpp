@@ -108,7 +108,7 @@ void AlarmsTab::select() {
     filter.nst = m_nst->text().trimmed();
     const QList<report::AlarmRow> rows = report::filtered(m_report.alarms, filter);
     m_alarms.setRows(rows, limit());
-    m_periods.setPeriods(report::filtered(m_report.periods, filter));
+    m_periods.setRows(report::filtered(m_report.periods, filter));
     m_summary->setText(
         report_text::summary(report::summarize(rows, limit(), m_period.now()), limit()));
     m_chart->setData({filter, report::alarmsPerHour(rows, filter), rows, limit()});

@@ -9,6 +9,5 @@ class PeriodTableModel : public RowTableModel<report::Period> {
 public:
     explicit PeriodTableModel(QObject* parent = nullptr);
 
-    void setPeriods(QList<report::Period> periods) { setRows(std::move(periods)); }
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 };
