@@ -2,9 +2,6 @@
 
 #include "core/Client.h"
 
-#include <QFile>
-#include <QStringList>
-
 // The window as the core sees it, counting what it was told to do.
 struct FakeWindow final : ClientWindow {
     QRect outer{0, 0, 600, 200};
@@ -20,11 +17,3 @@ struct FakeWindow final : ClientWindow {
     void HideToTray() override { ++hidden; }
     void endProgram() override { ++ended; }
 };
-
-// A record file's lines, none when it cannot be read.
-inline QStringList fileLines(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly)
-               ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-               : QStringList();
-}

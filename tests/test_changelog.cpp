@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "FakeWindow.h"
+#include "Files.h"
 #include "MemoryWire.h"
 #include "TableFixtures.h"
 #include "core/Client.h"

@@ -1,6 +1,7 @@
 // The core object's steps that span its parts: the desktop's end of the program.
 #include "FakeServices.h"
 #include "FakeWindow.h"
+#include "Files.h"
 #include "MemoryWire.h"
 #include "TableFixtures.h"
 #include "core/Client.h"

@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "Files.h"
 #include "RufNum/RufNum.h"
 #include "core/table/NumberTable.h"
 #include "core/watch/Watch.h"
@@ -23,10 +24,8 @@ private slots:
         QVERIFY2(store.open(&error), qPrintable(error));
         QVERIFY2(sim.listen(QHostAddress::LocalHost, 0, &error), qPrintable(error));
         FakeServices fake;
-        QFile ini(fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[UDPLink]\nH_Port=" + QByteArray::number(sim.port()) + "\n");
-        ini.close();
+        writeFile(fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")),
+                  "[UDPLink]\nH_Port=" + QByteArray::number(sim.port()) + "\n");
         TNummernForm form(QString(), fake.services());
         const Watch* watch = &form.client().watch();
         QList<QByteArray> served = store.rows();

@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "core/CommandLine.h"
 #include "platform/DesktopAlarmSound.h"
 #include "platform/DesktopShellOpen.h"
@@ -75,9 +76,8 @@ private slots:
         QCOMPARE(type(L"SOFTWARE\\TorvanelClient\\Belegt", L"Belegt="), DWORD(REG_SZ));
 #else
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, edited.path());
-        QFile file(edited.filePath(QStringLiteral("TorvanelClient.conf")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Position]\nLeft=400\nTop=vier\n"));
-        file.close();
+        writeFile(edited.filePath(QStringLiteral("TorvanelClient.conf")),
+                  "[Position]\nLeft=400\nTop=vier\n");
         QCOMPARE(store.readInt("Position", "Left"), std::optional<int>(400));
         QVERIFY(!store.readInt("Position", "Top"));
         QVERIFY(QFile(edited.filePath(".config")).open(QIODevice::WriteOnly));
@@ -112,10 +112,9 @@ private slots:
             {"#!/nonexistent/sh\n", R::Failed},
         };
         for (const auto& [script, expected] : cases) {
-            QFile file(bin.filePath(QStringLiteral("xdg-open")));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script));
-            file.close();
-            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            writeFile(bin.filePath(QStringLiteral("xdg-open")), script);
+            QVERIFY(QFile::setPermissions(bin.filePath(QStringLiteral("xdg-open")),
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
             QList<R> told;
             shell.open(QStringLiteral("/a b/T.ini"), [&](R r) { told << r; });
             QVERIFY(told.isEmpty());

@@ -1,5 +1,6 @@
 #include "FakeServices.h"
 #include "FakeWindow.h"
+#include "Files.h"
 #include "MemoryWire.h"
 #include "core/records/AlarmJournal.h"
 #include "core/records/AlarmReport.h"
@@ -126,26 +127,23 @@ private slots:
     void theReportReadsWhatItCan() {
         QTemporaryDir dir;
         const QString path = dir.filePath("Alarme.txt");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("2026-12-06 17:59:59  Alarm von Nst. 5\n"
-                   "2026-12-06 18:00:00  Alarm von Nst. 17\n"
-                   "2026-12-06 18:01:40  Alarm von Nst. 17 quittiert nach 99 s\n"
-                   "2026-12-06 23:59:59  Alarm von Nst. 23\n" // in the place of 17
-                   "2026-12-07 00:00:30  Alarm von Nst. 23 quittiert nach 30 s\r\n"
-                   "2026-12-07 00:01:00  Alarm von Nst. 23 vom Server beendet\n"
-                   "nachgetragen: Zimmer 12 war es\n"
-                   "2026-13-45 10:00:00  Alarm von Nst. 9\n"
-                   "2026-12-1/ 10:00:00  Alarm von Nst. 9\n" // no day, though 10 - 1 is one
-                   "2026-12-07 01:00:00  Alarm von Nst. \xC4\n"
-                   "2026-12-07 07:59:59  Alarm von Nst. 31\n"
-                   "2026-12-07 08:00:00  Ferngespr\xC3\xA4"
-                   "ch\n"
-                   "2026-12-07 08:00:00  Alarm von Nst. 31 vom Server beendet\n"
-                   "2027-05-01 10:00:00  Alarm von Nst. 40\n"
-                   "2026-12-07 09:00:00  Alarm von Nst. 40 quittiert nach 1 s\n"
-                   "2026-12-07 09:00:0");
-        file.close();
+        writeFile(path, "2026-12-06 17:59:59  Alarm von Nst. 5\n"
+                        "2026-12-06 18:00:00  Alarm von Nst. 17\n"
+                        "2026-12-06 18:01:40  Alarm von Nst. 17 quittiert nach 99 s\n"
+                        "2026-12-06 23:59:59  Alarm von Nst. 23\n" // in the place of 17
+                        "2026-12-07 00:00:30  Alarm von Nst. 23 quittiert nach 30 s\r\n"
+                        "2026-12-07 00:01:00  Alarm von Nst. 23 vom Server beendet\n"
+                        "nachgetragen: Zimmer 12 war es\n"
+                        "2026-13-45 10:00:00  Alarm von Nst. 9\n"
+                        "2026-12-1/ 10:00:00  Alarm von Nst. 9\n" // no day, though 10 - 1 is one
+                        "2026-12-07 01:00:00  Alarm von Nst. \xC4\n"
+                        "2026-12-07 07:59:59  Alarm von Nst. 31\n"
+                        "2026-12-07 08:00:00  Ferngespr\xC3\xA4"
+                        "ch\n"
+                        "2026-12-07 08:00:00  Alarm von Nst. 31 vom Server beendet\n"
+                        "2027-05-01 10:00:00  Alarm von Nst. 40\n"
+                        "2026-12-07 09:00:00  Alarm von Nst. 40 quittiert nach 1 s\n"
+                        "2026-12-07 09:00:0");
         const RecordRead read = readRecords(path);
         QCOMPARE(read.skipped, 5);
         const report::AlarmReport r = report::buildAlarmReport(read.lines);

@@ -1,4 +1,5 @@
 // The report window over a journal written by hand, its exports, and how it is opened.
+#include "Files.h"
 #include "RufNum/TorvanelApplication.h"
 #include "RufNum/report/AlarmPdf.h"
 #include "RufNum/report/AlarmTableModel.h"
@@ -29,9 +30,7 @@ namespace {
 const QDateTime kNow(QDate(2026, 12, 7), QTime(21, 30));
 
 void append(const QString& path, const QStringList& lines) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::Append));
-    file.write((lines.join('\n') + '\n').toUtf8());
+    writeFile(path, (lines.join('\n') + '\n').toUtf8(), QIODevice::Append);
 }
 
 // A night and a day: 17 acknowledged in the evening, 21 late at night around a silent server
@@ -86,11 +85,6 @@ struct Report {
         child<QPushButton>(button)->click();
     }
 };
-
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The cells of some of a table's columns, a row to a line.
 QStringList cells(const QAbstractItemModel& model, const QList<int>& columns) {
@@ -226,7 +220,7 @@ private slots:
         QTemporaryDir out;
         const auto exported = [&](const QString& name, const char* button) {
             r.exportAs(out.filePath(name), button);
-            return contents(out.filePath(name));
+            return fileBytes(out.filePath(name));
         };
         // One alarm and one period, the link lost at noon: each table in the PDF even then.
         r.child<QComboBox>("period")->setCurrentIndex(3);
@@ -286,7 +280,7 @@ private slots:
         }));
         QCOMPARE(r.prompts.texts().last().section('\n', 1),
                  QDir::toNativeSeparators(out.filePath("a.csv")) + "\nDatenträger voll");
-        QCOMPARE(contents(out.filePath("a.csv")), csv);
+        QCOMPARE(fileBytes(out.filePath("a.csv")), csv);
         // Nor does a PDF say it was written when the disk filled up under it.
         const AlarmPdf pdf{"Haus2", "Heute", {}, {}, {}, &r.alarms(), nullptr, {}};
         QBuffer full; // takes no byte
@@ -374,7 +368,7 @@ private slots:
         QCOMPARE(count->text(), QStringLiteral("Keine Änderungen im Zeitraum"));
         period.choose(PeriodChoice::Today);
         tab.findChild<QPushButton*>("csv")->click();
-        QCOMPARE(contents(out.filePath("c.csv")), changeCsv({today}));
+        QCOMPARE(fileBytes(out.filePath("c.csv")), changeCsv({today}));
     }
 
     // From the tray menu, above the quit item, and by Strg+J: one window, read afresh each time,

@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "Files.h"
 #include "RufNum/ClientRun.h"
 #include "RufNum/Logo.h"
 #include "RufNum/TorvanelApplication.h"
@@ -102,16 +103,12 @@ private slots:
     void aLogoBitmapOneByteShortIsRefused() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("logo.bmp"));
-        const auto write = [&](const QByteArray& bytes) {
-            QFile f(path);
-            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-        };
         for (const QByteArray& file :
              {bitmap(5, 3, 8), bitmap(5, 3, 24),
               bitmap(8, 2, 8, QByteArray("\x08\x01\x00\x00\x08\x01\x00\x01", 8))}) {
-            QVERIFY(write(file));
+            writeFile(path, file);
             QVERIFY(!loadLogoPicture(path).isNull());
-            QVERIFY(write(file.chopped(1)));
+            writeFile(path, file.chopped(1));
             QVERIFY_THROWS_EXCEPTION(std::runtime_error, loadLogoPicture(path));
         }
         QVERIFY(QImage(3, 2, QImage::Format_Mono).save(dir.filePath(QStringLiteral("logo.png"))));

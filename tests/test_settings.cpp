@@ -1,4 +1,5 @@
 #include "FakeServices.h"
+#include "Files.h"
 #include "core/settings/IniFile.h"
 #include "core/settings/ProfileText.h"
 #include "core/settings/Settings.h"
@@ -13,16 +14,6 @@
 #endif
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
 
 // As Notepad's "Unicode" writes it: UTF-16 LE with its mark.
 QByteArray utf16(const QString& text) {
@@ -54,7 +45,7 @@ struct Client {
     QString ini() const { return fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")); }
     // What a pass reads from `file`: "port|host|tray|logo".
     QString read(const QByteArray& file, const QString& t = {}) {
-        writeAll(ini(), file);
+        writeFile(ini(), file);
         settings =
             std::make_unique<Settings>(SettingsFolders{fake.programDir.path(), {}}, t, fake.store);
         settings->ReadSettings();
@@ -100,14 +91,14 @@ private slots:
         const QByteArray admin = "; vom Administrator\n[UDPLink]\nH_Port=7000\n";
         const QString seed = system + "/TorvanelClient.ini", copy = home + "/TorvanelClient.ini";
         QVERIFY(QDir().mkpath(system));
-        writeAll(seed, admin);
+        writeFile(seed, admin);
         QVERIFY(QFile::setPermissions(seed, QFile::ReadOwner));
         const QString installed = root.filePath("usr/bin"); // not there, so not writable
         QCOMPARE(savedIn(installed), copy);
         QCOMPARE(savedIn(installed, QStringLiteral("Süd")), copy);
-        QCOMPARE(readAll(seed), admin);
-        QCOMPARE(readAll(copy), admin + "[ALLGEMEIN]\nInSysTry=1\nLogoDatei=BMP_klein.bmp\n"
-                                        "[UDPLinkSüd]\nH_Port=6767\nH_TCPIP=127.0.0.1\n");
+        QCOMPARE(fileBytes(seed), admin);
+        QCOMPARE(fileBytes(copy), admin + "[ALLGEMEIN]\nInSysTry=1\nLogoDatei=BMP_klein.bmp\n"
+                                          "[UDPLinkSüd]\nH_Port=6767\nH_TCPIP=127.0.0.1\n");
     }
 
     void entryEditLeavesEveryOtherByte() {
@@ -166,7 +157,7 @@ private slots:
             // A line break in a value would end the entry and begin another.
             for (const char* broken : {"x\nH_Port=1", "x\rH_Port=1"})
                 QVERIFY(IniFile(c.ini()).writeString("UDPLink", "X", broken).contains("umbruch"));
-            QCOMPARE(readAll(c.ini()), p.saved.isEmpty() ? p.file : p.saved);
+            QCOMPARE(fileBytes(c.ini()), p.saved.isEmpty() ? p.file : p.saved);
         }
     }
 

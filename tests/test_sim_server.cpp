@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "SimTestClient.h"
 #include "TableFixtures.h"
 #include "sim/SimControl.h"
@@ -15,11 +16,6 @@
 namespace {
 
 using fixtures::record;
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QList<QByteArray> tableSeen(SimTestClient& c) {
     const QByteArray frame = c.ask(frames::tableRequest());
@@ -125,16 +121,16 @@ private slots:
     // with it; one killed leaves it behind for the next start, which removes that only.
     void anUnfinishedWriteKeepsTheOldTable() {
         const QList<QByteArray> before = m_sim->store.rows();
-        const QByteArray file = readFile(m_path);
+        const QByteArray file = fileBytes(m_path);
         QByteArray whileWriting;
         m_sim->store.setBeforeCommit([&] {
-            whileWriting = readFile(m_path);
+            whileWriting = fileBytes(m_path);
             return false;
         });
         QString message;
         QVERIFY(!m_sim->store.applySave({record("4711", "new")}, &message));
         QCOMPARE(whileWriting, file);
-        QCOMPARE(readFile(m_path), file);
+        QCOMPARE(fileBytes(m_path), file);
         QCOMPARE(m_sim->store.rows(), before);
         const auto files = [&] {
             return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
