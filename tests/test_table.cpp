@@ -6,6 +6,7 @@
 #include "core/table/TableRecord.h"
 
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -179,7 +180,9 @@ private slots:
         t.fake.prompts.whileOpen = [&](const ScriptedPrompts::Box&) {
             t.edit(0, Remark, QStringLiteral("bleibt"));
         };
+        QSignalSpy shownAnew(&t.table.model(), &QAbstractItemModel::modelReset);
         QCOMPARE(t.save({sent ? mb::IdOk : mb::IdCancel}), QStringList{kSaveQuestion});
+        QCOMPARE(shownAnew.size(), 1); // the grid is told, or it shows settled edits
         QCOMPARE(t.column(Remark), (QList<QByteArray>{"bleibt", sent ? "gefragt" : ""}));
         QVERIFY(t.table.isEdited(0, Remark));
         QVERIFY(!t.table.isEdited(1, Remark));
