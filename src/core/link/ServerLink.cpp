@@ -70,7 +70,6 @@ void ServerLink::ClientZuServerConnect() {
 }
 
 void ServerLink::ClientZuServerDisconnect() {
-    m_connectLimit.stop();
     // Up to a megabyte of a frame that can no longer be finished; not kept while we are down.
     ReceiveBuffer.clear();
     emit statusChanged(QStringLiteral(" kein Server! ") + m_host);
