@@ -208,6 +208,9 @@ private slots:
             w.form->findChild<OuterPlacement*>()->setFrameLookup([&] { return frame; });
             frame = {};
             w.form->show();
+            w.form->move(outer.topLeft() + QPoint(5, 5)); // kept while no frame is known
+            QTest::qWait(10);
+            QCOMPARE(w.form->pos(), outer.topLeft() + QPoint(5, 5));
             frame = QMargins(1, 24, 1, 1);
             QMoveEvent mapped(w.form->pos(), w.form->pos());
             QCoreApplication::sendEvent(w.form.get(), &mapped);
