@@ -93,10 +93,11 @@ private slots:
         QCOMPARE(sentWhenRun, QList<QByteArray>{gloe("4711")});
     }
 
-    // Matched as the server does: trimmed, no leading "!", to the first blank; the edit stays.
+    // Matched as the server does: trimmed, no leading "!", to the first blank, so that a blank
+    // after the mark leaves no number; the edit stays.
     void aSaveIsRefusedWhileANumberOccursTwice() {
         Table t;
-        t.load({tableLine(""), tableLine(""), tableLine("4711"), tableLine("4800")});
+        t.load({tableLine("! 4711"), tableLine("! 4711"), tableLine("4711"), tableLine("4800")});
         t.edit(3, Number, QStringLiteral(" !4711 Empfang "));
         QCOMPARE(t.save(),
                  (QStringList{"Eintrag Ruf/Zi.Nummer ->  4711 gibt es bereits.! ", "refused"}));
