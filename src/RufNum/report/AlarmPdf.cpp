@@ -53,8 +53,8 @@ public:
         m_y += box.height() + after;
     }
 
+    // Only ever under the heading's few lines on the first page, where it always fits.
     void chart(const ChartData& data) {
-        room(kChartHeight);
         if (m_painter) {
             m_painter->setFont(m_font);
             drawReportChart(*m_painter, QRectF(0, m_y, m_size.width(), kChartHeight), data);
