@@ -115,6 +115,7 @@ private slots:
         };
         QCOMPARE(c.client.SaveSettingsAndTable(), !refused);
         QCOMPARE(c.window.ended, ends ? 1 : 0);
+        QCOMPARE(c.window.broughtForward, ends ? 0 : 1); // the edits to mend are in view
         if (!ends)
             return;
         QCOMPARE(c.wire->take(), refused
