@@ -198,19 +198,27 @@ private slots:
     void nothingInTheReportLiesOverAnother() {
         Report r;
         QVERIFY(QTest::qWaitForWindowExposed(&r.window));
+        const auto place = [&](QWidget* w) {
+            return QRect(w->mapTo(&r.window, QPoint()), w->size());
+        };
+        const auto apart = [&](const QList<QWidget*>& parts) {
+            for (int i = 0; i < parts.size(); ++i) {
+                QVERIFY(parts[i]->isVisible());
+                for (int j = 0; j < i; ++j)
+                    QVERIFY2(!place(parts[i]).intersects(place(parts[j])),
+                             qPrintable(parts[i]->objectName() + " / " + parts[j]->objectName()));
+            }
+        };
         QList<QWidget*> parts{r.window.findChild<ReportChart*>()};
         for (const char* name : {"period", "from", "to", "refresh", "nst", "limit", "summary",
                                  "alarms", "periods", "problems", "csv", "pdf"})
             parts << r.child<QWidget>(name);
-        const auto place = [&](QWidget* w) {
-            return QRect(w->mapTo(&r.window, QPoint()), w->size());
-        };
-        for (int i = 0; i < parts.size(); ++i) {
-            QVERIFY(parts[i]->isVisible());
-            for (int j = 0; j < i; ++j)
-                QVERIFY2(!place(parts[i]).intersects(place(parts[j])),
-                         qPrintable(parts[i]->objectName() + " / " + parts[j]->objectName()));
-        }
+        apart(parts);
+        r.window.findChild<QTabWidget*>()->setCurrentIndex(1);
+        parts = {r.child<QWidget>("refresh")};
+        for (const char* name : {"count", "changes", "csv"})
+            parts << r.window.findChild<ChangesTab*>()->findChild<QWidget*>(name);
+        apart(parts);
     }
 
     // The shown rows as CSV; a PDF of one page, or of several for many alarms; a folder that
