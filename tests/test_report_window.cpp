@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSpinBox>
 
@@ -322,6 +323,13 @@ private slots:
         QVERIFY(qAbs(both.bars[0].left() - (700 - 12 - 10 * hour + 1)) < 0.5);
         QCOMPARE((QList<QColor>{both.marks.value(0).colour, both.marks.value(1).colour}),
                  (QList<QColor>{QColor(0xe6, 0x51, 0x00), QColor()}));
+        // A week, too narrow for a label every twelve hours: one a day, each its date.
+        const report::Filter week = report::lastDays(kNow, 7);
+        for (const ChartLayout::Text& text :
+             layoutReportChart({week, report::alarmsPerHour({late}, week), {late}, 60},
+                               QSizeF(500, 300), QFont())
+                 .texts)
+            QVERIFY2(!text.text.contains(QRegularExpression("\\d:\\d")), qPrintable(text.text));
         // The never-acknowledged mark only where there is one; the count's axis reaches one
         // above the most in an hour, and the bar's count follows.
         layout({late}, &texts);
