@@ -145,6 +145,7 @@ private slots:
             {QStringLiteral("a\u2603"), ansi + tray, defaults, "(Windows-1252) nicht fassen kann"},
             {{}, QByteArray("[UDPLink]\nH_Port=7000\n\0", 23), defaults, "enthält Binärdaten"},
             {{}, QByteArray("\xFE\xFF\0[\0U\0]\0\n", 10), defaults, "ist in UTF-16 Big Endian"},
+            {{}, utf16(kQuoted).chopped(1), defaults, "ist kein gültiges UTF-16"},
             {{}, QByteArray("\xFF\xFE[\0U\0]\0\0\0", 10), defaults, "enthält Binärdaten"}};
         for (const Pass& p : passes) {
             Client c;

@@ -292,6 +292,10 @@ private slots:
         for (Field field : {Alarm, Number, Remark})
             names << cells->cellAt(0, field)->text(QAccessible::Name);
         QCOMPARE(names, (QStringList{"", "12", "Rezeption"}));
+        const QAbstractItemModel& grid = *w.grid()->model();
+        QCOMPARE((QStringList{grid.headerData(Number, Qt::Horizontal).toString(),
+                              grid.headerData(1, Qt::Vertical).toString()}),
+                 (QStringList{"Ruf/Zi.-Nummer", "Verb. 2"}));
         QCOMPARE(w.at(0, Number).data(Qt::DisplayRole), QVariant(QStringLiteral("  12")));
         QCOMPARE(w.at(0, Number).data(Qt::EditRole),
                  QVariant(QString::fromLatin1(pad("  12", 20))));
