@@ -118,10 +118,11 @@ private slots:
                               "0"}));
     }
 
-    // A line of another form or cut short is counted, not guessed at.
+    // A line of another form or cut short is counted, not guessed at; a login name of one
+    // letter is still a login name.
     void linesOfAnotherFormAreSkippedAndCounted() {
         RecordRead read;
-        for (const char* line : {"2026-12-07 21:30:00  bediener  Verb. 12  Not Nummer.: (leer) "
+        for (const char* line : {"2026-12-07 21:30:00  b  Verb. 12  Not Nummer.: (leer) "
                                  "→ 1  2",
                                  "2026-12-07 21:30:00  Client gestartet",
                                  "2026-12-07 21:30:00    Verb. 1  Bemerk.: a → b",
@@ -131,8 +132,7 @@ private slots:
                                  "2026-12-07 21:30:00  bediener  Verb. 1"})
             read.lines.append(parseRecordLine(QString::fromUtf8(line)));
         read.skipped = 1;
-        QCOMPARE(rows(read),
-                 (QStringList{"21:30:00|bediener|Verb. 12|Not Nummer.|(leer)|1  2", "7"}));
+        QCOMPARE(rows(read), (QStringList{"21:30:00|b|Verb. 12|Not Nummer.|(leer)|1  2", "7"}));
     }
 
     void theCsvQuotesWhatWouldSplitAField() {

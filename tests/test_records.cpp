@@ -37,6 +37,9 @@ private slots:
         QCOMPARE(name(QString(120, 'x')), "Alarme" + QString(120, 'x') + ".txt");
         // The name of a journal already written must not change.
         QCOMPARE(name(QString(121, 'x')), "Alarme" + QString(60, 'x') + "~79072a47bfaa54e6.txt");
+        // Nor is a character cut in two where the name is cut.
+        QVERIFY(name(QString(59, 'x') + QString("\U0001F600").repeated(20))
+                    .startsWith("Alarme" + QString(59, 'x') + '~'));
     }
 
     // The server's text on one line: control characters and line separators escaped, the

@@ -100,13 +100,16 @@ QStringList cells(const QAbstractItemModel& model, const QList<int>& columns) {
 }
 
 #ifndef Q_OS_WIN // poppler-utils is a Debian package
-// The text of each page, as a reader of the file gets it.
+// What a reader of the file gets: the text of each page, or the document's information.
+QString poppler(const char* tool, const QStringList& arguments) {
+    QProcess reader;
+    reader.start(tool, arguments);
+    if (!reader.waitForFinished())
+        qFatal("%s (poppler-utils) is missing", tool);
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
 QStringList pdfText(const QString& path) {
-    QProcess pdftotext;
-    pdftotext.start("pdftotext", {path, "-"});
-    if (!pdftotext.waitForFinished())
-        qFatal("pdftotext (poppler-utils) is missing");
-    return QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+    return poppler("pdftotext", {path, "-"}).split('\f', Qt::SkipEmptyParts);
 }
 #endif
 
@@ -242,6 +245,9 @@ private slots:
 #ifndef Q_OS_WIN
         const QString page = pdfText(out.filePath("a.pdf")).value(0);
         QVERIFY(page.contains("Quittierungen") && page.contains("Keine Verbindung zum Server"));
+        QVERIFY(poppler("pdfinfo", {out.filePath("a.pdf")})
+                    .contains(QRegularExpression("^Title: +Alarmprotokoll – Haus2$",
+                                                 QRegularExpression::MultilineOption)));
 #endif
         r.child<QComboBox>("period")->setCurrentIndex(0);
 
