@@ -1,12 +1,12 @@
 #pragma once
 
 #include "FakeServices.h"
+#include "Files.h"
 #include "LoopbackPeer.h"
 #include "RufNum/RufNum.h"
 #include "TableFixtures.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -23,10 +23,7 @@ struct Window {
 
     QString ini() const { return fake.programDir.filePath(QStringLiteral("TorvanelClient.ini")); }
     void start() {
-        QFile f(ini());
-        QVERIFY(f.open(QIODevice::WriteOnly) &&
-                f.write("[UDPLink]\nH_Port=" + QByteArray::number(peer.port()) + "\n"));
-        f.close();
+        writeFile(ini(), "[UDPLink]\nH_Port=" + QByteArray::number(peer.port()) + "\n");
         form = std::make_unique<TNummernForm>(QString(), fake.services());
     }
     // Connected, the table asked for and loaded; the peer has seen nothing since.

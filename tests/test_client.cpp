@@ -7,7 +7,6 @@
 #include "core/Client.h"
 #include "core/table/NummernModel.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace fixtures;

@@ -7,7 +7,6 @@
 #include "sim/SimServer.h"
 #include "sim/TableStore.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
