@@ -12,14 +12,15 @@
 
 namespace {
 
-// A report in short: each alarm as its CSV line, each period as what, from and until when.
+// A report in short: each alarm as its CSV line, each period as what, from and until when, and
+// how many lines it did not understand.
 QStringList described(const report::AlarmReport& r) {
     QStringList out =
         QString::fromUtf8(report::alarmCsv(r.alarms)).split("\r\n").mid(1, r.alarms.size());
     for (const report::Period& p : r.periods)
         out << report::periodText(p.kind) + p.from.toString(" dd. hh:mm:ss") +
                    (p.to ? p.to->toString(" – dd. hh:mm:ss") : QString());
-    return out;
+    return out << QString::number(r.unknownLines);
 }
 
 } // namespace
@@ -75,8 +76,6 @@ private slots:
         wire.answer("\n\r");
         journal.clientEnded(true);
         journal.clientEnded(false);
-        QCOMPARE(fileLines(path).value(4),
-                 "2026-12-07 21:30:12  Alarm von Nst. 17 quittiert nach 12 s");
 
         // The next run: an alarm answered by two boxes, then a crash.
         fake.clock = QDateTime(QDate(2026, 12, 8), QTime(2, 0));
@@ -88,21 +87,16 @@ private slots:
         QCoreApplication::processEvents();
         fake.clock = QDateTime(QDate(2026, 12, 8), QTime(2, 40));
         journal.clientStarted();
-
-        const RecordRead read = readRecords(path);
-        QCOMPARE(read.skipped, 0);
-        const report::AlarmReport r = report::buildAlarmReport(read.lines);
-        QCOMPARE(r.unknownLines, 0);
         // The second alarm acknowledged from its raise, not from its repeat; the crash hid its
         // end, and the link was down until the end.
-        QCOMPARE(
-            described(r),
-            (QStringList{"17;07.12.2026 21:30:00;12;1;07.12.2026 21:30:12;12;",
-                         "23;08.12.2026 02:00:00;12;2;;;",
-                         "Keine Verbindung zum Server 07. 21:30:00 – 07. 21:30:24",
-                         "Server meldet sich nicht 07. 21:30:12 – 07. 21:30:24",
-                         "Client nicht aktiv 07. 21:30:24 – 08. 02:00:00",
-                         "Client nicht aktiv (unerwartet beendet) 08. 02:00:24 – 08. 02:40:00"}));
+        QCOMPARE(described(report::buildAlarmReport(readRecords(path).lines)),
+                 (QStringList{"17;07.12.2026 21:30:00;12;1;07.12.2026 21:30:12;12;",
+                              "23;08.12.2026 02:00:00;12;2;;;",
+                              "Keine Verbindung zum Server 07. 21:30:00 – 07. 21:30:24",
+                              "Server meldet sich nicht 07. 21:30:12 – 07. 21:30:24",
+                              "Client nicht aktiv 07. 21:30:24 – 08. 02:00:00",
+                              "Client nicht aktiv (unerwartet beendet) 08. 02:00:24 – 08. 02:40:00",
+                              "0"}));
     }
 
     // Nine older files at most, read back oldest first.
@@ -141,8 +135,7 @@ private slots:
                         "2026-12-1/ 10:00:00  Alarm von Nst. 9\n" // no day, though 10 - 1 is one
                         "2026-12-07 01:00:00  Alarm von Nst. \xC4\n"
                         "2026-12-07 07:59:59  Alarm von Nst. 31\n"
-                        "2026-12-07 08:00:00  Ferngespr\xC3\xA4"
-                        "ch\n"
+                        "2026-12-07 08:00:00  Ferngespräch\n"
                         "2026-12-07 08:00:00  Alarm von Nst. 31 vom Server beendet\n"
                         "2027-05-01 10:00:00  Alarm von Nst. 40\n"
                         "2026-12-07 09:00:00  Alarm von Nst. 40 quittiert nach 1 s\n"
@@ -150,13 +143,12 @@ private slots:
         const RecordRead read = readRecords(path);
         QCOMPARE(read.skipped, 5);
         const report::AlarmReport r = report::buildAlarmReport(read.lines);
-        QCOMPARE(r.unknownLines, 1);
         QCOMPARE(described(r),
                  (QStringList{"5;06.12.2026 17:59:59;;0;06.12.2026 18:00:00;1;",
                               "17;06.12.2026 18:00:00;100;1;06.12.2026 23:59:59;21599;",
                               "23;06.12.2026 23:59:59;31;1;07.12.2026 00:01:00;61;",
                               "31;07.12.2026 07:59:59;;0;07.12.2026 08:00:00;1;",
-                              "40;01.05.2027 10:00:00;0;1;;;ja"}));
+                              "40;01.05.2027 10:00:00;0;1;;;ja", "1"}));
 
         const QDateTime now(QDate(2026, 12, 7), QTime(10, 0));
         const auto nsts = [&](const report::Filter& f) {
@@ -175,19 +167,17 @@ private slots:
                                 s.medianS.value_or(-1), s.maxS.value_or(-1), s.overLimit}),
                  (QList<qint64>{3, 1, 31, 65, 100, 2})); // late: 100 s, and 31 never answered
         // One standing unanswered is late once its limit has passed.
-        const QDateTime raised(QDate(2027, 5, 1), QTime(10, 0));
-        const QList<report::AlarmRow> standing{
-            {"9", wallClock(raised.date(), raised.time()), {}, 0, {}, true}};
-        QCOMPARE((QList<int>{report::summarize(standing, 60, raised.addSecs(60)).overLimit,
-                             report::summarize(standing, 60, raised.addSecs(61)).overLimit}),
-                 (QList<int>{0, 1}));
+        const QDateTime at(QDate(2027, 5, 1), QTime(10, 0));
+        const report::AlarmRow standing{"9", wallClock(at.date(), at.time()), {}, 0, {}, true};
+        for (const int after : {60, 61})
+            QCOMPARE(report::summarize({standing}, 60, at.addSecs(after)).overLimit, after - 60);
         // A period ending as the filter begins, or beginning as it ends, lies outside it.
         using report::Period;
         const QList<Period> periods{{Period::Kind::LinkDown, night.from.addSecs(-60), night.from},
                                     {Period::Kind::LinkDown, night.to, {}},
                                     {Period::Kind::ServerSilent, night.to.addSecs(-1), {}}};
         QCOMPARE(described({{}, report::filtered(periods, night)}),
-                 QStringList{"Server meldet sich nicht 07. 07:59:59"});
+                 (QStringList{"Server meldet sich nicht 07. 07:59:59", "0"}));
         QCOMPARE(report::alarmsPerHour(r.alarms, night),
                  (QList<int>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1}));
 
