@@ -8,7 +8,6 @@
 #include "core/table/NumberTable.h"
 
 #include <QDir>
-#include <QTest>
 
 using namespace fixtures;
 

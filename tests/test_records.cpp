@@ -8,7 +8,6 @@
 #include "core/watch/Watch.h"
 
 #include <QFileInfo>
-#include <QTest>
 
 namespace {
 

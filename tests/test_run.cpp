@@ -8,7 +8,6 @@
 #include <QDataStream>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <stdexcept>

@@ -5,9 +5,7 @@
 #include "core/settings/Settings.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStringEncoder>
-#include <QTest>
 #include <memory>
 #ifdef Q_OS_LINUX
 #include <unistd.h>
