@@ -40,9 +40,9 @@ QString summary(const report::Summary& s, qint64 limitS) {
         return QStringLiteral("Keine Alarme im Zeitraum");
     QStringList parts{s.alarms == 1 ? QStringLiteral("1 Alarm")
                                     : QStringLiteral("%1 Alarme").arg(s.alarms)};
-    if (s.minS) // with the median and the maximum: all three or none
+    if (const auto& t = s.acknowledged)
         parts << QStringLiteral("quittiert nach min. %1, Median %2, max. %3")
-                     .arg(duration(*s.minS), duration(*s.medianS), duration(*s.maxS));
+                     .arg(duration(t->min), duration(t->median), duration(t->max));
     // Never acknowledged counts as late: the limit is about how soon someone answered.
     parts << QStringLiteral("%1 nicht binnen %2 s quittiert").arg(s.overLimit).arg(limitS);
     parts << QStringLiteral("%1 nie quittiert").arg(s.unacknowledged);

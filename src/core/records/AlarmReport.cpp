@@ -200,9 +200,8 @@ Summary summarize(const QList<AlarmRow>& rows, qint64 limitS, const QDateTime& n
         return s;
     std::sort(times.begin(), times.end());
     const qsizetype n = times.size();
-    s.minS = times.first();
-    s.maxS = times.last();
-    s.medianS = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    s.acknowledged = AckTimes{
+        times.first(), n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2, times.last()};
     return s;
 }
 

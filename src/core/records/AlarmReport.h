@@ -59,10 +59,15 @@ QList<AlarmRow> filtered(const QList<AlarmRow>& rows, const Filter& filter);
 // Periods that overlap [from, to).
 QList<Period> filtered(const QList<Period>& periods, const Filter& filter);
 
+// How soon the acknowledged alarms were answered, in seconds.
+struct AckTimes {
+    qint64 min, median, max;
+};
+
 struct Summary {
     int alarms = 0;
     int unacknowledged = 0;
-    std::optional<qint64> minS, medianS, maxS; // all three or none
+    std::optional<AckTimes> acknowledged; // none when no alarm was acknowledged
     // Acknowledged after more than the limit, or not within it: ended unanswered, or
     // standing unanswered for longer than the limit at `now` (local time).
     int overLimit = 0;
