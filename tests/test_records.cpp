@@ -163,11 +163,14 @@ private slots:
         QCOMPARE((QStringList{nsts(night), nsts(report::today(now)), nsts(report::lastDays(now, 7)),
                               nsts({night.from, night.to, " 23"})}),
                  (QStringList{"17 23 31", "31", "5 17 23 31", "23"}));
-        // One standing unanswered is late once its limit has passed.
+        // Late once the limit has passed: one standing unanswered, one answered after it.
         const QDateTime at(QDate(2027, 5, 1), QTime(10, 0));
         const report::AlarmRow standing{"9", wallClock(at.date(), at.time()), {}, 0, {}, true};
-        for (const int after : {60, 61})
-            QCOMPARE(report::summarize({standing}, 60, at.addSecs(after)).overLimit, after - 60);
+        for (const int after : {60, 61}) {
+            const report::AlarmRow answered{"8", standing.raised, after, 1, {}, false};
+            QCOMPARE(report::summarize({standing, answered}, 60, at.addSecs(after)).overLimit,
+                     2 * (after - 60));
+        }
         // A period ending as the filter begins, or beginning as it ends, lies outside it.
         using report::Period;
         const QList<Period> periods{{Period::Kind::LinkDown, night.from.addSecs(-60), night.from},
@@ -177,6 +180,8 @@ private slots:
                  (QStringList{"Server meldet sich nicht 07. 07:59:59", "0"}));
         QCOMPARE(report::alarmsPerHour(r.alarms, night),
                  (QList<int>{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1}));
+        const report::AlarmRow atSeven{"9", night.from.addSecs(13 * 3600), {}, 0, {}, false};
+        QCOMPARE(report::alarmsPerHour({atSeven}, night).indexOf(1), 13); // its hour's first second
 
         QCOMPARE(report::alarmCsv({}),
                  QByteArray("\xEF\xBB\xBFNst.;Ausgel\xC3\xB6st;Quittiert nach (s);"
