@@ -131,6 +131,7 @@ private slots:
         t.edit(1, Number, QStringLiteral("112"));
         t.edit(0, Remark, QStringLiteral("belegt"));
         t.edit(2, Alarm, QStringLiteral("9"));
+        t.edit(2, Remark, QStringLiteral("weg"));
         t.load({tableLine("101", "", "", "0.00", "Gast"), tableLine("102", "", "", "55.55")});
         QCOMPARE(t.column(Number), (QList<QByteArray>{"101", "112"}));
         QCOMPARE(t.column(Charges), (QList<QByteArray>{"0.00", "55.55"}));
@@ -141,7 +142,7 @@ private slots:
         QCOMPARE(t.details(), QStringLiteral("Verb. 1: Bemerk. frei → belegt (Server jetzt: Gast)\n"
                                              "Verb. 2: Ruf/Zi.-Nummer 102 → 112\n"
                                              "Verb. 3 (nicht mehr in der Tabelle des Servers): "
-                                             "Alarm Nummer. (leer) → 9"));
+                                             "Alarm Nummer. (leer) → 9; Bemerk. (leer) → weg"));
         QCOMPARE(t.link.take(),
                  (QList<QByteArray>{gloe("102"),
                                     sdat({record("101", "", "", "belegt"), record("112")})}));

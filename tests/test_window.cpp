@@ -226,13 +226,18 @@ private slots:
         QVERIFY(!w.typeInto(0, Charges, "", false));
         QVERIFY(w.typeInto(1, Number, "", false)); // the editor open, nothing typed
         QCOMPARE(w.editorAt(1, Number)->text(), QStringLiteral("4"));
-        // Its free positions drawn as underscores in its right half, where no text is.
+        // Its text in ink, its free positions drawn as underscores in its right half, where no
+        // text is.
         const QImage drawn = w.editorAt(1, Number)->grab().toImage();
-        int marks = 0;
-        for (int x = drawn.width() / 2; x < drawn.width(); ++x)
-            for (int y = 0; y < drawn.height(); ++y)
-                marks += drawn.pixel(x, y) != drawn.pixel(drawn.width() - 1, 0);
-        QVERIFY(marks > 10);
+        int marks = 0, ink = 0;
+        for (int x = 0; x < drawn.width(); ++x)
+            for (int y = 0; y < drawn.height(); ++y) {
+                const QRgb p = drawn.pixel(x, y);
+                marks += x >= drawn.width() / 2 && p != drawn.pixel(drawn.width() - 1, 0);
+                ink += qAlpha(p) == 255 && qGray(p) < 64;
+            }
+        QCOMPARE_GT(marks, 10);
+        QCOMPARE_GT(ink, 0);
         QTest::keyClick(w.editorAt(1, Number), Qt::Key_Escape);
         QVERIFY(w.typeInto(0, Alarm, "10x 3"));
         QVERIFY(w.typeInto(0, Number, "!Zi. 12-b Empfang, 1"));
