@@ -22,5 +22,6 @@ inline QStringList fileLines(const QString& path) {
 inline void writeFile(const QString& path, const QByteArray& bytes,
                       QIODevice::OpenMode mode = QIODevice::WriteOnly) {
     QFile file(path);
-    QVERIFY(file.open(mode) && file.write(bytes) == bytes.size());
+    QVERIFY(file.open(mode));
+    QCOMPARE(file.write(bytes), bytes.size());
 }

@@ -170,9 +170,9 @@ private slots:
         auto* from = r.child<QDateTimeEdit>("from");
         auto* to = r.child<QDateTimeEdit>("to");
         QCOMPARE(to->dateTime(), QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
-        QVERIFY(!from->isEnabled() && !to->isEnabled());
+        QCOMPARE((QList<bool>{from->isEnabled(), to->isEnabled()}), (QList<bool>{false, false}));
         r.child<QComboBox>("period")->setCurrentIndex(3); // from-to, starting from last night
-        QVERIFY(from->isEnabled() && to->isEnabled());
+        QCOMPARE((QList<bool>{from->isEnabled(), to->isEnabled()}), (QList<bool>{true, true}));
         const auto barsShown = [&] { // the chart's bars in the window, in their colour
             const QImage shown =
                 r.window.findChild<ReportChart*>()->grab().toImage().convertToFormat(
@@ -275,7 +275,9 @@ private slots:
         QCOMPARE(told.mid(0, 2),
                  (QStringList{"Die Datei kann nicht geschrieben werden:",
                               QDir::toNativeSeparators(out.filePath("Datei/c.pdf"))}));
-        QVERIFY(r.prompts.texts().size() == 1 && told.size() == 3 && !told[2].isEmpty());
+        QCOMPARE(r.prompts.texts().size(), 1);
+        QCOMPARE(told.size(), 3);
+        QVERIFY(!told[2].isEmpty()); // and why, as the system says it
         QCOMPARE(QDir(out.path()).entryList(QDir::Files),
                  (QStringList{"a.csv", "a.pdf", "b.pdf", "Datei"}));
 
@@ -295,7 +297,9 @@ private slots:
         QBuffer full; // takes no byte
         const AlarmPdf pdf{"Haus2", "Heute", {}, {}, {}, &r.alarms(), nullptr, {}};
         QString why;
-        QVERIFY(full.open(QIODevice::ReadOnly) && !writeAlarmPdf(full, pdf, why) && !why.isEmpty());
+        QVERIFY(full.open(QIODevice::ReadOnly));
+        QVERIFY(!writeAlarmPdf(full, pdf, why));
+        QVERIFY(!why.isEmpty());
     }
 
     // Each hour's bar and label, the limit, each alarm's mark, and for no alarms the notice.
@@ -330,7 +334,8 @@ private slots:
         // The never-acknowledged mark only where there is one; the count's axis reaches one
         // above the most in an hour, and the bar's count follows.
         const QString one = texts(layout({late}, night, 700));
-        QVERIFY(!one.contains("nicht quittiert") && one.contains("Alarme je Stunde|0|1|2|1|"));
+        QVERIFY2(!one.contains("nicht quittiert"), qPrintable(one));
+        QVERIFY2(one.contains("Alarme je Stunde|0|1|2|1|"), qPrintable(one));
         const ChartLayout none = layout({}, night, 700);
         QVERIFY(none.bars.isEmpty());
         QCOMPARE(texts(none), QStringLiteral("Keine Alarme im Zeitraum"));
@@ -411,7 +416,8 @@ private slots:
         QApplication::setActiveWindow(w.form.get());
         QTest::keyClick(w.form.get(), Qt::Key_J, Qt::ControlModifier);
         QCOMPARE(reports(), QWidgetList{report});
-        QVERIFY(report->isVisible() && w.form->isVisible());
+        QCOMPARE((QList<bool>{report->isVisible(), w.form->isVisible()}),
+                 (QList<bool>{true, true}));
         QCOMPARE(alarms->rowCount(), 2);
     }
 };

@@ -40,9 +40,11 @@ private slots:
         w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().last()->trigger();
         QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
         QCOMPARE(w.fake.beeper.beeps, (QList<QPair<int, int>>{{666, 200}}));
-        QVERIFY(ended.isEmpty() && w.fake.store.values.isEmpty());
+        QCOMPARE(ended.size(), 0);
+        QVERIFY(w.fake.store.values.isEmpty());
         w.form->client().B1Click(); // OK: the settings saved, and the program ends
-        QVERIFY(ended.size() == 1 && !w.fake.store.values.isEmpty());
+        QVERIFY(!w.fake.store.values.isEmpty());
+        QCOMPARE(ended.size(), 1);
     }
 
     // Told once each, naming the file, and every save still sends. Closed, the window goes to
@@ -355,7 +357,8 @@ private slots:
         w.form->close();
         QCOMPARE(w.fake.prompts.texts(),
                  QStringList{"Eintrag Ruf/Zi.Nummer ->  20 gibt es bereits.! "});
-        QVERIFY(w.form->isVisible() && !w.form->isMinimized());
+        QCOMPARE((QList<bool>{w.form->isVisible(), w.form->isMinimized()}),
+                 (QList<bool>{true, false}));
         QCOMPARE(trimmed(w.form->client().table().cell(0, Remark)), QByteArray("neu"));
         QVERIFY(w.typeInto(0, Number, "4712"));
         QVERIFY(w.typeInto(0, Remark, "neu!", false));
