@@ -9,9 +9,11 @@
 #include "RufNum/report/PeriodChoice.h"
 #include "RufNum/report/ReportChart.h"
 #include "RufNum/report/ReportTexts.h"
+#include "RufNum/report/ReportWidgets.h"
 #include "RufNum/report/ReportWindow.h"
 #include "WindowFixture.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -364,6 +366,11 @@ private slots:
         QCOMPARE(fileName("Alarme", report::today(kNow), "csv"), "Alarme 2026-12-07.csv");
         QCOMPARE(fileName("Alarme", report::lastNight(kNow), "pdf"),
                  "Alarme 2026-12-06 bis 2026-12-07.pdf");
+        // A file's name is shown as it is, also one that reads like markup.
+        const std::unique_ptr<QLabel> told(report_widgets::problems(nullptr));
+        report_widgets::setProblems(told.get(), "Nicht lesbar: /daten/<b>Haus</b>/Alarme.txt");
+        QCOMPARE(QAccessible::queryAccessibleInterface(told.get())->text(QAccessible::Name),
+                 told->text());
     }
 
     // The changes of the period chosen, counted and exported as shown.
