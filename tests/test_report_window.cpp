@@ -366,6 +366,8 @@ private slots:
         QCOMPARE(fileName("Alarme", report::today(kNow), "csv"), "Alarme 2026-12-07.csv");
         QCOMPARE(fileName("Alarme", report::lastNight(kNow), "pdf"),
                  "Alarme 2026-12-06 bis 2026-12-07.pdf");
+        QCOMPARE(readProblems(1, {"a", "b"}),
+                 "1 Zeile in unbekannter Form übersprungen. Nicht lesbar: a, b");
         // A file's name is shown as it is, also one that reads like markup.
         const std::unique_ptr<QLabel> told(report_widgets::problems(nullptr));
         report_widgets::setProblems(told.get(), "Nicht lesbar: /daten/<b>Haus</b>/Alarme.txt");
@@ -381,8 +383,14 @@ private slots:
         const QDateTime now = wallClock(kNow.date(), kNow.time());
         const ChangeRow today{now, "ben", "Verb. 4", "Gebühren gelöscht", "Nst. 104 (1.20)", ""};
         tab->setRows({{now.addDays(-2), "anna", "Verb. 3", "Bemerk.", "frei", "Gast"}, today}, {});
-        QCOMPARE(tab->findChild<QTableView*>()->model()->headerData(0, Qt::Horizontal),
-                 QVariant("Datum/Uhrzeit"));
+        const QAbstractItemModel& shown = *tab->findChild<QTableView*>()->model();
+        QCOMPARE(cells(shown, {0, 1, 2, 3, 4, 5}),
+                 QStringList{"07.12.2026 21:30:00 | ben | Verb. 4 | Gebühren gelöscht | "
+                             "Nst. 104 (1.20) | "});
+        // The titles; each cell whole in its tip, for remarks longer than their column.
+        QCOMPARE((QVariantList{shown.headerData(0, Qt::Horizontal),
+                               shown.index(0, 4).data(Qt::ToolTipRole)}),
+                 (QVariantList{"Datum/Uhrzeit", "Nst. 104 (1.20)"}));
         const auto* count = tab->findChild<QLabel*>("count");
         QCOMPARE(count->text(), QStringLiteral("1 Änderung"));
         period->choose(PeriodChoice::LastWeek);
