@@ -88,9 +88,14 @@ private slots:
         const QByteArray admin = "; vom Administrator\n[UDPLink]\nH_Port=7000\n";
         const QString seed = system + "/TorvanelClient.ini", copy = home + "/TorvanelClient.ini";
         QVERIFY(QDir().mkpath(system));
+        const QString installed = root.filePath("usr/bin"); // not there, so not writable
+        writeFile(seed, QByteArray("[U]\0", 4)); // his unusable: named, ours on the defaults
+        QCOMPARE(savedIn(installed), "Die Einstellungsdatei \"" + QDir::toNativeSeparators(seed) +
+                                         "\" kann nicht verwendet werden, denn sie enthält "
+                                         "Binärdaten. Es gelten die Voreinstellungen !");
+        QVERIFY(QFile::remove(copy));
         writeFile(seed, admin);
         QVERIFY(QFile::setPermissions(seed, QFile::ReadOwner));
-        const QString installed = root.filePath("usr/bin"); // not there, so not writable
         QCOMPARE(savedIn(installed), copy);
         QCOMPARE(savedIn(installed, QStringLiteral("Süd")), copy);
         QCOMPARE(fileBytes(copy), admin + "[ALLGEMEIN]\nInSysTry=1\nLogoDatei=BMP_klein.bmp\n"
