@@ -171,6 +171,11 @@ private slots:
             QCOMPARE(report::summarize({standing, answered}, 60, at.addSecs(after)).overLimit,
                      2 * (after - 60));
         }
+        QList<report::AlarmRow> answered; // in the journal's order, not by their times
+        for (const int after : {95, 12, 30})
+            answered << report::AlarmRow{"8", standing.raised, after, 1, {}, false};
+        const report::AckTimes times = report::summarize(answered, 60, at).acknowledged.value();
+        QCOMPARE((QList<qint64>{times.min, times.median, times.max}), (QList<qint64>{12, 30, 95}));
         // A period ending as the filter begins, or beginning as it ends, lies outside it.
         using report::Period;
         const QList<Period> periods{{Period::Kind::LinkDown, night.from.addSecs(-60), night.from},

@@ -358,7 +358,8 @@ private slots:
         }
     }
 
-    // Seconds, minutes, hours; a name for one day or for the days a period touches.
+    // The report's own texts: seconds, minutes, hours; a name for one day or for the days a
+    // period touches; an end the client did not see; what could not be read, shown as it is.
     void textsOfTheReport() {
         using namespace report_text;
         QCOMPARE((QStringList{duration(59), duration(60), duration(3599), duration(7199)}),
@@ -366,6 +367,16 @@ private slots:
         QCOMPARE(fileName("Alarme", report::today(kNow), "csv"), "Alarme 2026-12-07.csv");
         QCOMPARE(fileName("Alarme", report::lastNight(kNow), "pdf"),
                  "Alarme 2026-12-06 bis 2026-12-07.pdf");
+        AlarmTableModel unrecorded; // the client ended before the alarm did
+        unrecorded.setRows({{"5", wallClock(kNow.date(), kNow.time()), {}, 0, {}, false}}, 60);
+        const auto cell = [&](int column, int role) {
+            return unrecorded.index(0, column).data(role);
+        };
+        QCOMPARE((QVariantList{cell(AlarmTableModel::Ended, Qt::DisplayRole),
+                               cell(AlarmTableModel::Ended, Qt::ToolTipRole),
+                               cell(AlarmTableModel::Nst, Qt::ToolTipRole)}),
+                 (QVariantList{"nicht aufgezeichnet",
+                               "Der Client lief nicht mehr, als der Alarm endete.", QVariant()}));
         QCOMPARE(readProblems(1, {"a", "b"}),
                  "1 Zeile in unbekannter Form übersprungen. Nicht lesbar: a, b");
         // A file's name is shown as it is, also one that reads like markup.
