@@ -328,7 +328,9 @@ private slots:
         for (const char* text :
              {"Alarme je Stunde", "18:00", "07.12.", "08:00", "Grenze 60 s", "× nicht quittiert"})
             QVERIFY2(texts(both).contains(QString::fromUtf8(text)), text);
-        // One bar, for both alarms, over the fifth of the night's fourteen hours.
+        // Two axes to each panel; one bar, for both alarms, over the fifth of the night's
+        // fourteen hours.
+        QCOMPARE(both.axes.size(), 4);
         QCOMPARE(both.bars.size(), 1);
         const double hour = both.bars[0].width() + 2;
         QVERIFY(qAbs(both.bars[0].left() - (700 - 12 - 10 * hour + 1)) < 0.5);
