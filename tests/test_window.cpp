@@ -31,13 +31,14 @@ QHash<QString, QVariant> placed(const QRect& r) {
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
-    // Only the tray's quit command ends the program, and only after OK.
+    // Only the tray's quit command ends the program, and only after OK; its icon goes first.
     void quitAsksFirstAndSaves() {
         Window w;
         w.start();
         QSignalSpy ended(w.form.get(), &TNummernForm::terminateRequested);
         w.fake.prompts.answers = {mb::IdCancel};
-        w.form->findChild<QSystemTrayIcon*>()->contextMenu()->actions().last()->trigger();
+        auto* tray = w.form->findChild<QSystemTrayIcon*>();
+        tray->contextMenu()->actions().last()->trigger();
         QCOMPARE(w.fake.prompts.texts(), QStringList{"   TorvanelClient  Beenden ???  "});
         QCOMPARE(w.fake.beeper.beeps, (QList<QPair<int, int>>{{666, 200}}));
         QCOMPARE(ended.size(), 0);
@@ -45,6 +46,7 @@ private slots:
         w.form->client().B1Click(); // OK: the settings saved, and the program ends
         QVERIFY(!w.fake.store.values.isEmpty());
         QCOMPARE(ended.size(), 1);
+        QVERIFY(!tray->isVisible()); // gone at once, not when the event loop has ended
     }
 
     // Told once each, naming the file, and every save still sends. Closed, the window goes to
