@@ -19,11 +19,11 @@ FileExport::FileExport(Prompts& prompts)
         m_folder = QDir::homePath();
 }
 
-bool FileExport::save(QWidget* parent, const QString& caption, const QString& suggestedName,
+void FileExport::save(QWidget* parent, const QString& caption, const QString& suggestedName,
                       const QString& filter, const Write& write) {
     const QString path = m_choose(parent, caption, QDir(m_folder).filePath(suggestedName), filter);
     if (path.isEmpty())
-        return false;
+        return;
     m_folder = QFileInfo(path).absolutePath();
     QSaveFile file(path);
     QString why;
@@ -36,16 +36,15 @@ bool FileExport::save(QWidget* parent, const QString& caption, const QString& su
     } else if (!file.commit())
         why = file.errorString();
     if (why.isEmpty())
-        return true;
+        return;
     m_prompts.ask(QStringLiteral("Die Datei kann nicht geschrieben werden:\n%1\n%2")
                       .arg(QDir::toNativeSeparators(path), why),
                   QStringLiteral("Alarmprotokoll"), mb::Ok | mb::IconExclamation);
-    return false;
 }
 
-bool FileExport::save(QWidget* parent, const QString& caption, const QString& suggestedName,
+void FileExport::save(QWidget* parent, const QString& caption, const QString& suggestedName,
                       const QString& filter, const QByteArray& bytes) {
-    return save(parent, caption, suggestedName, filter, [&bytes](QIODevice& file, QString& why) {
+    save(parent, caption, suggestedName, filter, [&bytes](QIODevice& file, QString& why) {
         if (file.write(bytes) == bytes.size())
             return true;
         why = file.errorString();

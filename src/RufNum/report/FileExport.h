@@ -23,10 +23,10 @@ public:
     explicit FileExport(Prompts& prompts);
 
     void setChooseFile(ChooseFile choose) { m_choose = std::move(choose); }
-    // True when a file was written.
-    bool save(QWidget* parent, const QString& caption, const QString& suggestedName,
+    // A file that could not be written is told, naming it, and the one there is left as it was.
+    void save(QWidget* parent, const QString& caption, const QString& suggestedName,
               const QString& filter, const Write& write);
-    bool save(QWidget* parent, const QString& caption, const QString& suggestedName,
+    void save(QWidget* parent, const QString& caption, const QString& suggestedName,
               const QString& filter, const QByteArray& bytes);
 
 private:
