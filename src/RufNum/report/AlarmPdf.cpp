@@ -37,13 +37,13 @@ public:
 
     int count() const { return m_page; }
 
+    // The heading's lines, on the first page, and a table's title, after the table made room.
     void text(const QString& text, const QFont& textFont, double after = 6) {
         if (text.isEmpty())
             return;
         const QRectF box =
             QFontMetricsF(textFont, &m_writer)
                 .boundingRect(QRectF(0, 0, m_size.width(), 1e6), Qt::TextWordWrap, text);
-        room(box.height());
         if (m_painter) {
             m_painter->setFont(textFont);
             m_painter->setPen(Qt::black);
