@@ -18,7 +18,7 @@ QByteArray utf16(const QString& text) {
     return QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(text);
 }
 
-const QString kQuoted = QStringLiteral("; Süd\r\n[UDPLink]\r\nH_Port=\"7004\"\r\n"
+const QString kQuoted = QStringLiteral("; Süd €\r\n[UDPLink]\r\nH_Port=\"7004\"\r\n"
                                        "H_TCPIP='10.1.1.1'\r\n[ALLGEMEIN]\r\nInSysTry=\"1\"\r\n");
 
 // Root may write any file, so what an ordinary user meets is tried as nobody: the real and
