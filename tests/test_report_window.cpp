@@ -220,7 +220,10 @@ private slots:
                                  "alarms", "periods", "problems", "csv", "pdf"})
             parts << r.child<QWidget>(name);
         apart(parts);
-        r.window.findChild<QTabWidget*>()->setCurrentIndex(1);
+        auto* tabs = r.window.findChild<QTabWidget*>();
+        QCOMPARE((QStringList{tabs->tabText(0), tabs->tabText(1)}),
+                 (QStringList{"Alarme", "Änderungen"}));
+        tabs->setCurrentIndex(1);
         parts = {r.child<QWidget>("refresh")};
         for (const char* name : {"count", "changes", "csv"})
             parts << r.window.findChild<ChangesTab*>()->findChild<QWidget*>(name);
