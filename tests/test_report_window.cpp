@@ -210,6 +210,9 @@ private slots:
         const auto apart = [&](const QList<QWidget*>& parts) {
             for (int i = 0; i < parts.size(); ++i) {
                 QVERIFY(parts[i]->isVisible());
+                // Nor is any cut short: a part left out of the layouts keeps a default size.
+                QCOMPARE(parts[i]->size().expandedTo(parts[i]->minimumSizeHint()),
+                         parts[i]->size());
                 for (int j = 0; j < i; ++j)
                     QVERIFY2(!place(parts[i]).intersects(place(parts[j])),
                              qPrintable(parts[i]->objectName() + " / " + parts[j]->objectName()));
