@@ -127,6 +127,15 @@ private slots:
         QSignalSpy askedA(&a, &InstanceGuard::activationRequested);
         QVERIFY(reaches(b, InstanceGuard(QStringLiteral("Zentrale"))));
         QCOMPARE(askedA.count(), 0);
+        // Where no lock can be made at all, the watch still starts.
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        const QByteArray tmp = qgetenv("TMPDIR");
+        auto restoreTmp = qScopeGuard([&] { qputenv("TMPDIR", tmp); });
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder.fileName()));
+        qputenv("TMPDIR", QFile::encodeName(notAFolder.fileName()));
+        InstanceGuard nowhere(QStringLiteral("Zentrale"));
+        QVERIFY(nowhere.tryAcquire());
     }
 #else
     void commandLineTextIsTheRawLineAfterTheProgramName() {

@@ -167,8 +167,8 @@ private slots:
         const QDateTime at(QDate(2027, 5, 1), QTime(10, 0));
         const report::AlarmRow standing{"9", wallClock(at.date(), at.time()), {}, 0, {}, true};
         for (const int after : {60, 61}) {
-            const report::AlarmRow answered{"8", standing.raised, after, 1, {}, false};
-            QCOMPARE(report::summarize({standing, answered}, 60, at.addSecs(after)).overLimit,
+            const report::AlarmRow late{"8", standing.raised, after, 1, {}, false};
+            QCOMPARE(report::summarize({standing, late}, 60, at.addSecs(after)).overLimit,
                      2 * (after - 60));
         }
         QList<report::AlarmRow> answered; // in the journal's order, not by their times
