@@ -113,6 +113,25 @@ QString poppler(const char* tool, const QStringList& arguments) {
 QStringList pdfText(const QString& path) {
     return poppler("pdftotext", {path, "-"}).split('\f', Qt::SkipEmptyParts);
 }
+// How dark the darkest point of a word on the first page is drawn (0 black, 255 white).
+int inkOf(const QString& path, const QString& word) {
+    const QRegularExpressionMatch box =
+        QRegularExpression(
+            R"re(xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">)re" +
+            QRegularExpression::escape(word) + '<')
+            .match(poppler("pdftotext", {"-bbox", "-l", "1", path, "-"}));
+    QTemporaryDir dir; // one pixel per point
+    poppler("pdftoppm", {"-r", "72", "-png", "-singlefile", "-l", "1", path, dir.filePath("p")});
+    const QImage page(dir.filePath("p.png"));
+    int darkest = 255;
+    const QRect area = QRectF(QPointF(box.captured(1).toDouble(), box.captured(2).toDouble()),
+                              QPointF(box.captured(3).toDouble(), box.captured(4).toDouble()))
+                           .toAlignedRect();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            darkest = qMin(darkest, qGray(page.pixel(x, y)));
+    return darkest;
+}
 #endif
 
 int pdfPages(const QByteArray& pdf) {
@@ -255,9 +274,12 @@ private slots:
         for (const char* part : {"Quittierungen", "Keine Verbindung zum Server",
                                  "Zeiten, in denen kein Alarm gemeldet werden konnte"})
             QVERIFY2(page.contains(part), part); // a table's title, its column titles and rows
-        QVERIFY(poppler("pdfinfo", {out.filePath("a.pdf")})
-                    .contains(QRegularExpression("^Title: +Alarmprotokoll – Haus2$",
-                                                 QRegularExpression::MultilineOption)));
+        const QString info = poppler("pdfinfo", {out.filePath("a.pdf")});
+        for (const char* line : {"^Title: +Alarmprotokoll – Haus2$", "^Creator: +TorvanelClient$"})
+            QVERIFY2(info.contains(QRegularExpression(line, QRegularExpression::MultilineOption)),
+                     line);
+        // A table's text in black, not in the light grey of the rules between its rows.
+        QCOMPARE_LT(inkOf(out.filePath("a.pdf"), "12:01:00"), 64);
 #endif
         r.child<QComboBox>("period")->setCurrentIndex(0);
 
