@@ -24,7 +24,8 @@ int run(FakeServices& fake, const QString& text) {
 QByteArray bitmap(int width, int height, int bits, const QByteArray& runs = {}) {
     const QByteArray pixels =
         runs.isEmpty() ? QByteArray((width * bits + 31) / 32 * 4 * height, '\x01') : runs;
-    const quint32 pixelsAt = bits == 24 ? 26 : 54 + (4 << bits);
+    const quint32 pixelsAt = bits == 24 ? 26 : bits == 32 ? 66 : 54 + (4 << bits);
+    const quint32 compression = runs.isEmpty() ? (bits == 32 ? 3 : 0) : 1; // 3: bit fields
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
     s.setByteOrder(QDataStream::LittleEndian);
@@ -34,8 +35,10 @@ QByteArray bitmap(int width, int height, int bits, const QByteArray& runs = {}) 
         s << quint32(12) << quint16(width) << quint16(height) << quint16(1) << quint16(24);
     else
         s << quint32(40) << qint32(width) << qint32(height) << quint16(1) << quint16(bits)
-          << quint32(runs.isEmpty() ? 0 : 1) << quint32(runs.isEmpty() ? 1 : runs.size())
-          << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+          << compression << quint32(runs.isEmpty() ? 1 : runs.size()) << qint32(2835)
+          << qint32(2835) << quint32(0) << quint32(0);
+    if (bits == 32) // bit fields: where red, green and blue lie
+        s << quint32(0xff0000) << quint32(0xff00) << quint32(0xff);
     return out + QByteArray(pixelsAt - out.size(), '\x40') + pixels;
 }
 
@@ -103,7 +106,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("logo.bmp"));
         for (const QByteArray& file :
-             {bitmap(5, 3, 8), bitmap(5, 3, 24),
+             {bitmap(5, 3, 8), bitmap(5, 3, 24), bitmap(5, 3, 32),
               bitmap(8, 2, 8, QByteArray("\x08\x01\x00\x00\x08\x01\x00\x01", 8))}) {
             writeFile(path, file);
             QVERIFY(!loadLogoPicture(path).isNull());

@@ -104,7 +104,7 @@ private slots:
 
     void entryEditLeavesEveryOtherByte() {
         const QByteArray admin = "; Technik\r\n[allgemein]\r\n  insystry =  0 \r\nFarbe=blau\r\n"
-                                 "\r\n; Server im Keller\r\n[UDPLink]\r\nH_Port=7000\r\n";
+                                 "\r\n; Server=Keller\r\n# H_Port=6000\r\n[UDPLink]\r\nH_Port=7000\r\n";
         const QByteArray edited = profile::setEntry(admin, "ALLGEMEIN", "InSysTry", "1");
         QCOMPARE(
             profile::setEntry(edited, "AllGEMEIN", "Logo", "l.bmp"),
