@@ -105,7 +105,7 @@ private slots:
     void entryEditLeavesEveryOtherByte() {
         // Comments and a line without a key are no entries: a new entry goes after the last.
         const QByteArray admin =
-            "; Technik\r\n[allgemein]\r\n  insystry =  0 \r\nFarbe=blau\r\n"
+            "; Technik\r\n[allgemein]\r\n insystry =  0 \r\nFarbe=blau\r\n"
             "\r\n; Server=Keller\r\n# H_Port=6000\r\n=6001\r\n[UDPLink]\r\nH_Port=7000\r\n";
         const QByteArray edited = profile::setEntry(admin, "ALLGEMEIN", "InSysTry", "1");
         QCOMPARE(
