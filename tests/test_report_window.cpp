@@ -25,6 +25,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSpinBox>
+#include <QSplitter>
 
 using namespace window_test;
 
@@ -237,6 +238,12 @@ private slots:
                              qPrintable(parts[i]->objectName() + " / " + parts[j]->objectName()));
             }
         };
+        // Dragged as far as it goes, the splitter leaves each part whole; the whole fits a
+        // screen 800 pixels wide, however long the summary.
+        auto* split = r.window.findChild<QSplitter*>();
+        split->setSizes({0, 1000, 0});
+        QVERIFY(!split->sizes().contains(0));
+        QCOMPARE_LE(r.window.minimumSizeHint().width(), 800);
         QList<QWidget*> parts{r.window.findChild<ReportChart*>()};
         for (const char* name : {"period", "from", "to", "refresh", "nst", "limit", "summary",
                                  "alarms", "periods", "problems", "csv", "pdf"})
