@@ -123,14 +123,16 @@ struct Seen {
     int hidden = 0, broughtForward = 0;
     bool ended = false;
     std::vector<SubEvent> happened;
+    bool silent = false; // as the watch tells the tray and the journal, after the step
 
-    auto tie() const { return std::tie(boxes, frames, hidden, broughtForward, ended); }
+    auto tie() const { return std::tie(boxes, frames, hidden, broughtForward, ended, silent); }
     bool operator==(const Seen& o) const { return tie() == o.tie(); }
 };
 
 std::ostream& operator<<(std::ostream& os, const Seen& s) {
     return os << "boxes " << rc::toString(s.boxes) << " frames " << rc::toString(s.frames)
-              << " hidden " << s.hidden << " forward " << s.broughtForward << " ended " << s.ended;
+              << " hidden " << s.hidden << " forward " << s.broughtForward << " ended " << s.ended
+              << " silent " << s.silent;
 }
 
 struct Model {
@@ -146,7 +148,7 @@ struct Model {
     bool ended = false;
 
     int credit = 4, ticks = 0, ticksSinceLife = 0;
-    bool answeredSinceTick = true;
+    bool answeredSinceTick = true, silent = false;
     Text alarm;
     bool repeatDue = false, unseen = false;
     std::optional<Text> busyLatest, busyStored;
@@ -201,6 +203,7 @@ struct Model {
     void life() {
         ticksSinceLife = 0;
         answeredSinceTick = true;
+        silent = false;
     }
     void loadTable(const std::vector<Row>& lines) {
         server = lines;
@@ -262,6 +265,7 @@ struct Model {
             heartbeat(seen);
             credit = 4;
             ticksSinceLife = -1;
+            silent = true;
         }
         credit = std::max(credit - 1, 0);
         heartbeat(seen);
@@ -420,6 +424,7 @@ struct Sut {
     FakeWindow window;
     MemoryWire* wire = new MemoryWire;
     std::unique_ptr<Client> client;
+    bool silent = false; // as the watch last told it
 
     Sut() {
         // The step's own prompts; the clocks stand still, the steps drive them.
@@ -430,6 +435,9 @@ struct Sut {
                                                    3600 * 1000, 3600 * 1000, s.connectTimeoutMs},
                                           window);
         client->start();
+        Watch& watch = client->watch();
+        QObject::connect(&watch, &Watch::serverSilent, &watch, [this] { silent = true; });
+        QObject::connect(&watch, &Watch::serverAnswering, &watch, [this] { silent = false; });
     }
     static void settle() {
         for (int i = 0; i < 3; ++i)
@@ -480,6 +488,7 @@ struct Step : Command {
         Model m = before;
         Seen expected;
         model(m, expected);
+        expected.silent = m.silent;
         sut.window = {};
         sut.prompts.shown.clear();
         sut.prompts.answers = answers();
@@ -490,7 +499,7 @@ struct Step : Command {
         for (const QByteArray& f : sut.wire->take())
             frames.push_back(f.toStdString());
         const Seen seen{sut.prompts.shown,    frames, sut.window.hidden, sut.window.broughtForward,
-                        sut.window.ended > 0, {}};
+                        sut.window.ended > 0, {},     sut.silent};
         check(before, seen);
         RC_ASSERT(!sut.prompts.stacked);
         RC_ASSERT(seen == expected);
