@@ -81,7 +81,8 @@ private slots:
     }
 
     // A hanging attempt is given up after the limit, so the next tick tries afresh; a
-    // connected link outlives it. A port no socket can use is the administrator's to mend.
+    // connected link outlives it. A port no socket can use is the administrator's to mend; a
+    // new port lets go of the old connection, or it would stand in the way of every attempt.
     void anAttemptIsGivenUpAfterTheLimitAndOnlyThen() {
         constexpr int limit = 200;
         LoopbackPeer peer;
@@ -109,6 +110,11 @@ private slots:
         l.link.setHostAndPort(QStringLiteral("127.0.0.1"), 65536); // reported, never tried
         l.link.OpenConnection();
         QCOMPARE(l.status.last(), QStringLiteral("Server 127.0.0.1 FEHLER! Port 65536 ungültig"));
+        l.link.setHostAndPort(QStringLiteral("127.0.0.1"), 1); // the first port there is: tried
+        l.link.OpenConnection();
+        QTRY_COMPARE(l.status.last(), QStringLiteral("Server 127.0.0.1 FEHLER!"));
+        l.link.setHostAndPort(QStringLiteral("127.0.0.1"), peer.port()); // and back: up again
+        QVERIFY(l.open(peer));
     }
 
     // Torn down, what the link sent last is still on its way, as a quit needs.
