@@ -1,4 +1,5 @@
 // The window's wiring and the grid as the operator uses it; the objects behind have suites.
+#include "Pictures.h"
 #include "RufNum/NummernDelegate.h"
 #include "RufNum/OuterPlacement.h"
 #include "RufNum/TorvanelApplication.h"
@@ -230,18 +231,6 @@ private slots:
         QVERIFY(!w.typeInto(0, Charges, "", false));
         QVERIFY(w.typeInto(1, Number, "", false)); // the editor open, nothing typed
         QCOMPARE(w.editorAt(1, Number)->text(), QStringLiteral("4"));
-        // Its text in ink, its free positions drawn as underscores in its right half, where no
-        // text is.
-        const QImage drawn = w.editorAt(1, Number)->grab().toImage();
-        int marks = 0, ink = 0;
-        for (int x = 0; x < drawn.width(); ++x)
-            for (int y = 0; y < drawn.height(); ++y) {
-                const QRgb p = drawn.pixel(x, y);
-                marks += x >= drawn.width() / 2 && p != drawn.pixel(drawn.width() - 1, 0);
-                ink += qAlpha(p) == 255 && qGray(p) < 64;
-            }
-        QCOMPARE_GT(marks, 10);
-        QCOMPARE_GT(ink, 0);
         QTest::keyClick(w.editorAt(1, Number), Qt::Key_Escape);
         QVERIFY(w.typeInto(0, Alarm, "10x 3"));
         QVERIFY(w.typeInto(0, Number, "!Zi. 12-b Empfang, 1"));
@@ -320,6 +309,21 @@ private slots:
         QCOMPARE(drawn(0) + drawn(1),
                  (QVariantList{true, QBrush(QColor(255, 232, 150)), QColor(Qt::black), false,
                                QBrush(), QColor(Qt::red)}));
+    }
+
+    // The window as the operator sees it: a text too long for its column cut without dots,
+    // an edit not yet sent in bold on a ground of its own, an open editor's free places drawn
+    // as underscores after its text.
+    void theWindowIsDrawnAsKept() {
+#ifndef Q_OS_WIN                             // Wine's fonts are not Debian's
+        QApplication::setCursorFlashTime(0); // a cursor that stays, not one caught mid-blink
+        Window w;
+        QVERIFY(w.startWith({tableLine("1", "", "", "", "Rezeption und Empfang im Erdgeschoss"),
+                             tableLine("Zi. 12-b Empfang, 1", "", "", "", "y")}));
+        QVERIFY(w.typeInto(1, Remark, "Bar"));
+        QVERIFY(w.typeInto(0, Number, "47", false));
+        QVERIFY(drawnAsKept(w.form->grab().toImage(), "window"));
+#endif
     }
 
     // A table arriving while the operator types keeps what he typed, on its line, and his
