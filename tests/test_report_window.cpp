@@ -226,6 +226,9 @@ private slots:
                              qPrintable(parts[i]->objectName() + " / " + parts[j]->objectName()));
             }
         };
+#ifndef Q_OS_WIN
+        QVERIFY(drawnAsKept(r.window.grab().toImage(), "report"));
+#endif
         // Dragged as far as it goes, the splitter leaves each part whole; the whole fits a
         // screen 800 pixels wide, however long the summary.
         auto* split = r.window.findChild<QSplitter*>();
