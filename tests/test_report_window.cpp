@@ -372,25 +372,13 @@ private slots:
         const ChartLayout none = layout({}, night, 700);
         QVERIFY(none.bars.isEmpty());
         QCOMPARE(texts(none), QStringLiteral("Keine Alarme im Zeitraum"));
-        // Painted, a text leaves ink, in its box (the notice) as from its baseline (a label); a
-        // mark never acknowledged is a red cross, a colour of its own.
-        const auto inkOf = [](const ChartLayout& part, QRgb colour) {
-            QImage image(700, 300, QImage::Format_RGB32);
-            QPainter painter(&image);
-            paintReportChart(painter, image.rect(), part);
-            painter.end();
-            const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
-            return std::count_if(pixels, pixels + image.width() * image.height(),
-                                 [colour](QRgb p) { return (p | 0xff000000) == colour; });
-        };
-        for (const ChartLayout::Text& text : {none.texts.value(0), both.texts.value(0)}) {
-            ChartLayout one;
-            one.texts = {text};
-            QCOMPARE_LT(inkOf(one, qRgb(255, 255, 255)), 700 * 300);
-        }
-        ChartLayout cross;
-        cross.marks = {both.marks.value(1)};
-        QCOMPARE_GT(inkOf(cross, qRgb(255, 0, 0)), 0);
+        // Painted, the notice leaves ink in its box (a chart with alarms is in the kept pictures).
+        QImage painted(700, 300, QImage::Format_RGB32);
+        QPainter painter(&painted);
+        paintReportChart(painter, painted.rect(), none);
+        painter.end();
+        const auto* pixels = reinterpret_cast<const QRgb*>(painted.constBits());
+        QVERIFY(std::any_of(pixels, pixels + 700 * 300, [](QRgb p) { return qGray(p) < 255; }));
     }
 
     // The report's own texts: seconds, minutes, hours; a name for one day or for the days a
