@@ -85,10 +85,16 @@ private slots:
 #endif
     }
 
-    void windowsCommandLineLosesOnlyTheProgramName() {
+    void theCommandLineLosesOnlyTheProgramName() {
         QCOMPARE((QStringList{commandLineTail("T.exe\t \tHaus  2 "), commandLineTail("T.exe"),
                               commandLineTail("\"C:\\Program Files\\T.exe\"  \"A B\"")}),
                  (QStringList{"Haus  2 ", "", "\"A B\""}));
+#ifndef Q_OS_WIN
+        // Elsewhere the words arrive apart, and one blank joins them.
+        char program[] = "TorvanelClient", haus[] = "Haus", two[] = "2";
+        char* argv[] = {program, haus, two, nullptr};
+        QCOMPARE(commandLineText(3, argv), QStringLiteral("Haus 2"));
+#endif
     }
 
 #ifndef Q_OS_WIN
