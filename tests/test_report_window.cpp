@@ -140,16 +140,9 @@ private slots:
         const auto data = [&](int row, int column, int role) {
             return r.alarms().index(row, column).data(role);
         };
-        // Standing unanswered in red; late or never acknowledged: said in the time's cell; the
-        // counts aligned right.
-        const QVariant right(Qt::AlignRight | Qt::AlignVCenter);
-        QCOMPARE(
-            (QVariantList{data(0, 0, Qt::ForegroundRole), data(1, 0, Qt::ForegroundRole),
-                          data(2, 0, Qt::ForegroundRole), data(0, 2, Qt::ForegroundRole),
-                          data(0, 2, Qt::ToolTipRole), data(1, 2, Qt::ToolTipRole),
-                          data(0, 0, Qt::TextAlignmentRole), data(0, 3, Qt::TextAlignmentRole)}),
-            (QVariantList{QVariant(), QVariant(), QColor(Qt::red), QColor(0x99, 0, 0),
-                          "Später quittiert als nach 60 s.", "Nie quittiert.", QVariant(), right}));
+        // Late or never acknowledged: said in the time's cell (the colours are the picture's).
+        QCOMPARE((QVariantList{data(0, 2, Qt::ToolTipRole), data(1, 2, Qt::ToolTipRole)}),
+                 (QVariantList{"Später quittiert als nach 60 s.", "Nie quittiert."}));
         QCOMPARE(r.child<QLabel>("problems")->text(),
                  QStringLiteral("2 Zeilen in unbekannter Form übersprungen."));
 
