@@ -33,7 +33,6 @@ ChangesTab::ChangesTab(const PeriodChoice& period, FileExport& files, QWidget* p
 
     connect(&m_period, &PeriodChoice::changed, this, &ChangesTab::select);
     connect(csv, &QPushButton::clicked, this, &ChangesTab::exportCsv);
-    select();
 }
 
 void ChangesTab::setRows(QList<ChangeRow> rows, const QString& problems) {

@@ -9,7 +9,7 @@ class FileExport;
 class PeriodChoice;
 class QLabel;
 
-// The changes saved in the report's period, and their export.
+// The changes saved in the report's period, and their export; empty until given the log's rows.
 class ChangesTab : public QWidget {
     Q_OBJECT
 public:

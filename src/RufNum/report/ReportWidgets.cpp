@@ -21,9 +21,9 @@ QTableView* table(QAbstractItemModel* model, const QString& name, QWidget* paren
     view->setAlternatingRowColors(true);
     view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     view->horizontalHeader()->setStretchLastSection(true);
+    // Every model is filled by a reset, the first one included.
     QObject::connect(model, &QAbstractItemModel::modelReset, view,
                      [view] { view->resizeColumnsToContents(); });
-    view->resizeColumnsToContents();
     return view;
 }
 
