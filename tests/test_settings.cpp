@@ -158,6 +158,7 @@ private slots:
                                   problem.contains(QString::fromUtf8(p.why))
                             : problem.isEmpty(),
                      qPrintable(problem));
+            QCOMPARE(problem.trimmed(), problem); // no blank line atop the box
             // A line break in a value would end the entry and begin another.
             for (const char* broken : {"x\nH_Port=1", "x\rH_Port=1"})
                 QVERIFY(IniFile(c.ini()).writeString("UDPLink", "X", broken).contains("umbruch"));
