@@ -115,6 +115,9 @@ private slots:
         const QByteArray twice = "[S]\nK=1\nK=2\n";
         QCOMPARE(profile::value(twice, "S", "K"), std::optional<QByteArray>("1"));
         QCOMPARE(profile::setEntry(twice, "S", "K", "3"), QByteArray("[S]\nK=3\nK=2\n"));
+        // A last line without its line end, as editors leave it.
+        QCOMPARE(profile::setEntry("[S]\r\nA=1", "S", "K", "3"),
+                 QByteArray("[S]\r\nA=1\r\nK=3\r\n"));
     }
 
     // A new file is UTF-8 with a first run's entries, any character and a trailing blank kept in
