@@ -347,10 +347,12 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(trimmed(w.form->client().table().cell(1, Remark)), QByteArray("Rezeption"));
         QVERIFY(w.form->client().table().isEdited(1, Remark));
-        // With no editor open, none opens.
+        // With no editor open none opens, and the place stays, on the first line as on any.
+        w.grid()->setCurrentIndex(w.at(0, Remark));
         w.peer.send(tableFrame({tableLine("102", "", "", "1.00"), tableLine("101")}));
         QTRY_COMPARE(trimmed(w.form->client().table().cell(0, Charges)), QByteArray("1.00"));
-        QCOMPARE(w.editorAt(1, Remark), nullptr);
+        QCOMPARE(w.editorAt(0, Remark), nullptr);
+        QCOMPARE(w.grid()->currentIndex(), w.at(0, Remark));
     }
 
     // Refused, the window stays up with what was typed; sent with the open editor's text, the
