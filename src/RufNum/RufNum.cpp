@@ -200,10 +200,8 @@ void TNummernForm::buildComponents() {
     connect(Button1, &QPushButton::clicked, this, [this] { m_client.Button1Click(); });
     // Anywhere in the window, an open editor included: what it holds goes with the save.
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
-    save->setContext(Qt::WindowShortcut);
     connect(save, &QShortcut::activated, Button1, &QPushButton::click);
     auto* report = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_J), this);
-    report->setContext(Qt::WindowShortcut);
     connect(report, &QShortcut::activated, this, &TNummernForm::openReport);
     new ClickFilter(NummernText, [this] { NummernTextClick(); });
 }
