@@ -170,6 +170,9 @@ private slots:
             QCOMPARE(periods.rowCount(), shownPeriods);
             QCOMPARE(cells(r.alarms(), {0}).join(' ') + " · " + r.summary(), shown);
         }
+        r.child<QSpinBox>("limit")->setValue(12); // acknowledged exactly at the limit: in time
+        QCOMPARE(r.alarms().index(0, AlarmTableModel::AcknowledgedAfter).data(Qt::ToolTipRole),
+                 QVariant());
         QCOMPARE(cells(periods, {0, 2}),
                  (QStringList{"Server meldet sich nicht | 07.12.2026 02:05:00",
                               "Client nicht aktiv | 07.12.2026 07:00:00"}));

@@ -115,6 +115,11 @@ private slots:
         const QByteArray twice = "[S]\nK=1\nK=2\n";
         QCOMPARE(profile::value(twice, "S", "K"), std::optional<QByteArray>("1"));
         QCOMPARE(profile::setEntry(twice, "S", "K", "3"), QByteArray("[S]\nK=3\nK=2\n"));
+        // Blanks around a section's name are no part of it, unless a header spells it exactly.
+        QCOMPARE(
+            (QList<std::optional<QByteArray>>{profile::value("[ S ]\nK=1\n", "S", "K"),
+                                              profile::value("[ S ]\nK=1\n[S]\nK=2\n", "S", "K")}),
+            (QList<std::optional<QByteArray>>{"1", "2"}));
         // A last line without its line end, as editors leave it.
         QCOMPARE(profile::setEntry("[S]\r\nA=1", "S", "K", "3"),
                  QByteArray("[S]\r\nA=1\r\nK=3\r\n"));
