@@ -289,6 +289,17 @@ private slots:
         }
         QCOMPARE(seen(soundWarnings).size(), 3);
         QCOMPARE(copies(), QStringList());
+        // Without the library, or with another in its place, the sound is given up, told once.
+        for (const QString library : {"nonexistent", "glib-2.0"}) {
+            CanberraPlayer player(QStringLiteral(TORVANEL_ALARM_WAV), library);
+            const qsizetype before = seen(soundWarnings).size();
+            player.request();
+            QTRY_COMPARE(seen(soundWarnings).size(), before + 1);
+            QVERIFY2(seen(soundWarnings).last().contains(library), qPrintable(seen(soundWarnings).last()));
+            player.request();
+            QTest::qWait(20);
+            QCOMPARE(seen(soundWarnings).size(), before + 1);
+        }
         {
             DesktopAlarmSound sound(QStringLiteral(TORVANEL_ALARM_WAV));
             sound.play();

@@ -13,13 +13,18 @@ namespace {
 // One sound at a time: a new alarm cancels the one still sounding and starts it afresh.
 constexpr uint32_t kSoundId = 1;
 
-template <typename F> bool resolve(QLibrary& library, F& function, const char* name) {
+// QLibrary tells nothing of a name it could not find; `missing` does.
+template <typename F>
+bool resolve(QLibrary& library, F& function, const char* name, QString& missing) {
     function = reinterpret_cast<F>(library.resolve(name));
+    if (!function)
+        missing = library.fileName() + QStringLiteral(": no ") + QLatin1String(name);
     return function != nullptr;
 }
 } // namespace
 
-CanberraPlayer::CanberraPlayer(QString resource) : m_resource(std::move(resource)) {}
+CanberraPlayer::CanberraPlayer(QString resource, QString library)
+    : m_resource(std::move(resource)), m_libraryName(std::move(library)) {}
 
 CanberraPlayer::~CanberraPlayer() {
     if (m_context)
@@ -64,18 +69,19 @@ bool CanberraPlayer::setUp() {
         return false;
     }
 
-    m_library.setFileNameAndVersion(QStringLiteral("canberra"), 0);
+    m_library.setFileNameAndVersion(m_libraryName, 0);
     if (!m_library.load()) {
         warnOnce(m_library.errorString());
         return false;
     }
-    if (!resolve(m_library, m_ca.create, "ca_context_create") ||
-        !resolve(m_library, m_ca.destroy, "ca_context_destroy") ||
-        !resolve(m_library, m_ca.changeProps, "ca_context_change_props") ||
-        !resolve(m_library, m_ca.play, "ca_context_play") ||
-        !resolve(m_library, m_ca.cancel, "ca_context_cancel") ||
-        !resolve(m_library, m_ca.strerror, "ca_strerror")) {
-        warnOnce(m_library.errorString());
+    QString missing;
+    if (!resolve(m_library, m_ca.create, "ca_context_create", missing) ||
+        !resolve(m_library, m_ca.destroy, "ca_context_destroy", missing) ||
+        !resolve(m_library, m_ca.changeProps, "ca_context_change_props", missing) ||
+        !resolve(m_library, m_ca.play, "ca_context_play", missing) ||
+        !resolve(m_library, m_ca.cancel, "ca_context_cancel", missing) ||
+        !resolve(m_library, m_ca.strerror, "ca_strerror", missing)) {
+        warnOnce(missing);
         return false;
     }
     const int created = m_ca.create(&m_context);

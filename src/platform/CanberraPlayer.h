@@ -14,7 +14,8 @@
 class CanberraPlayer final : public QObject {
     Q_OBJECT
 public:
-    explicit CanberraPlayer(QString resource);
+    // `library` is libcanberra's name without "lib" and its version, 0.
+    explicit CanberraPlayer(QString resource, QString library = QStringLiteral("canberra"));
     ~CanberraPlayer() override;
 
     // Any thread. Asks for the sound; asks made while one still waits join it, so that a slow
@@ -36,6 +37,7 @@ private:
     };
 
     const QString m_resource;
+    const QString m_libraryName;
     std::atomic_bool m_pending{false};
     enum class State { Untried, Ready, Broken } m_state = State::Untried;
     bool m_warned = false;
