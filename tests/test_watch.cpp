@@ -79,6 +79,7 @@ private slots:
         };
         QTRY_COMPARE(fake.prompts.shown.value(0).text, kSilent);
         QVERIFY(beepedUnderIt);
+        QCOMPARE(fake.beeper.beeps.value(0), (QPair<int, int>(500, 250))); // Hz, ms
     }
 };
 
