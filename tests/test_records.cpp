@@ -105,8 +105,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("j.txt"));
         AlarmJournal journal(
-            path, [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)); }, 40);
-        for (int i = 0; i < 12; ++i) // 34-byte lines, one to a file
+            path, [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)); }, 68);
+        for (int i = 0; i < 22; ++i) // 34-byte lines, two to a file: exactly its limit
             journal.record(QStringLiteral("Ereignis %1 ").arg(i, 2, 10, QLatin1Char('0')));
         const auto read = [&] { // the files' lines, without the time stamp
             QStringList lines;
@@ -114,10 +114,10 @@ private slots:
                 lines << fileLines(file).replaceInStrings("2026-01-02 03:04:05  Ereignis ", "");
             return lines.join("");
         };
-        QCOMPARE(read(), "02 03 04 05 06 07 08 09 10 11 ");
+        QCOMPARE(read(), "02 03 04 05 06 07 08 09 10 11 12 13 14 15 16 17 18 19 20 21 ");
         QVERIFY(QFile::remove(path + ".4")); // a gap left by hand stays one
-        journal.record("Ereignis 12 ");
-        QCOMPARE(read(), "03 04 05 06 08 09 10 11 12 ");
+        journal.record("Ereignis 22 ");
+        QCOMPARE(read(), "04 05 06 07 08 09 10 11 14 15 16 17 18 19 20 21 22 ");
     }
 
     // A journal edited by hand, cut short, in another encoding, with lines from the future and

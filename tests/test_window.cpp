@@ -165,12 +165,12 @@ private slots:
         auto* icon = tray.findChild<QSystemTrayIcon*>();
         QCOMPARE(icon->toolTip(), QString(126, 'x'));
         QList<QColor> shown;
-        for (Tray::State state : {Tray::State::Alarm, Tray::State::Offline, Tray::State::Normal}) {
+        for (Tray::State state : {Tray::State::Offline, Tray::State::Alarm, Tray::State::Normal}) {
             tray.setState(state);
             const QImage i = icon->icon().pixmap(QSize(2, 1)).toImage();
             shown << i.pixelColor(0, 0) << i.pixelColor(1, 0);
         }
-        QCOMPARE(shown, (QList<QColor>{QColor(255, 0, 0), Qt::white, QColor(120, 120, 120),
+        QCOMPARE(shown, (QList<QColor>{QColor(120, 120, 120), Qt::white, QColor(255, 0, 0),
                                        Qt::white, QColor(0, 0, 255), Qt::white}));
         QSignalSpy restore(&tray, &Tray::restoreRequested);
         emit icon->activated(QSystemTrayIcon::Context); // the desktop opens the menu
@@ -234,9 +234,10 @@ private slots:
         QTest::keyClick(w.editorAt(1, Number), Qt::Key_Escape);
         QVERIFY(w.typeInto(0, Alarm, "10x 3"));
         QVERIFY(w.typeInto(0, Number, "!Zi. 12-b Empfang, 1"));
+        QVERIFY(w.typeInto(0, Emergency, "123456789012345678901"));
         QVERIFY(w.typeInto(0, Remark, "a\u2603€")); // no snowman in Windows-1252
         QCOMPARE(w.form->client().table().rows()[0],
-                 (Cells{"!Zi. 12-b Empfang, ", "10 3", pad("3", 20), "12.50 ", "a\x80"}));
+                 (Cells{"!Zi. 12-b Empfang, ", "10 3", "12345678901234567890", "12.50 ", "a\x80"}));
         // No frame marker typed.
         QVERIFY(w.typeInto(1, Number, "a{_ENDE__}b[___c"));
         QCOMPARE(w.form->client().table().rows()[1][Number], QByteArray("a{_ENDE__b[__c"));
