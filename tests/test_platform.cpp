@@ -295,7 +295,8 @@ private slots:
             const qsizetype before = seen(soundWarnings).size();
             player.request();
             QTRY_COMPARE(seen(soundWarnings).size(), before + 1);
-            QVERIFY2(seen(soundWarnings).last().contains(library), qPrintable(seen(soundWarnings).last()));
+            QVERIFY2(seen(soundWarnings).last().contains(library),
+                     qPrintable(seen(soundWarnings).last()));
             player.request();
             QTest::qWait(20);
             QCOMPARE(seen(soundWarnings).size(), before + 1);
