@@ -431,6 +431,13 @@ private slots:
         r.chosen = r.dir.filePath("c.csv");
         tab->findChild<QPushButton*>("csv")->click();
         QCOMPARE(fileBytes(r.chosen), changeCsv({today}));
+        // A change made as the period begins is in it, one made as it ends is not.
+        const report::Filter day = report::today(kNow);
+        const QList<ChangeRow> edges = changesIn({{day.from, "a", "Verb. 1", "Bemerk.", "", ""},
+                                                  {day.to, "b", "Verb. 1", "Bemerk.", "", ""}},
+                                                 day);
+        QCOMPARE(edges.size(), 1);
+        QCOMPARE(edges.value(0).login, QStringLiteral("a"));
     }
 
     // From the tray menu, above the quit item, and by Strg+J: one window, read afresh each time,

@@ -172,6 +172,9 @@ private slots:
                 QVERIFY(IniFile(c.ini()).writeString("UDPLink", "X", broken).contains("umbruch"));
             QCOMPARE(fileBytes(c.ini()), p.saved.isEmpty() ? p.file : p.saved);
         }
+        Client c; // quotes around nothing are an empty value, not two quote marks
+        writeFile(c.ini(), "[S]\nK=\"\"\n");
+        QCOMPARE(IniFile(c.ini()).readString("S", "K", "x"), QString());
     }
 
     // A placement is taken whole or not at all (whole: the window's test).
